@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+#include "host/host_session.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace lumivane::host {
+
+HostSession::HostSession(const HostOptions& options)
+    : library(std::make_unique<PluginLibrary>(
+          options.pluginPath.empty() ? PluginLibrary::DefaultPath() : options.pluginPath)),
+      title(options.title),
+      file(options.file.empty() ? std::filesystem::path(library->path()).filename().string()
+                                : options.file) {}
+
+void PrintCall(const std::string& call, bool result, const CallOutcome& outcome) {
+  std::printf("%s: result %s, %s\n", call.c_str(), BoolText(result), OutcomeText(outcome).c_str());
+}
+
+}  // namespace lumivane::host

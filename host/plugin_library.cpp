@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+#include "host/plugin_library.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace lumivane::host {
+
+PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
+  handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* why = ::dlerror();
+    throw std::runtime_error("cannot load the plug-in file " + path + ": " + (why ? why : "?"));
+  }
+  try {
+    abi_version = reinterpret_cast<decltype(abi_version)>(Require("lumivane_abi_version"));
+    if (abi_version() != LUMIVANE_ABI_VERSION) {
+      throw std::runtime_error(path + " was built for another version of the host contract");
+    }
+    create = reinterpret_cast<decltype(create)>(Require("lumivane_create"));
+    type_description =
+        reinterpret_cast<decltype(type_description)>(Require("lumivane_type_description"));
+    error_description =
+        reinterpret_cast<decltype(error_description)>(Require("lumivane_error_description"));
+    free_text = reinterpret_cast<decltype(free_text)>(Require("lumivane_free_text"));
+    pump_events = reinterpret_cast<decltype(pump_events)>(Require("lumivane_pump_events"));
+    settings_path = reinterpret_cast<decltype(settings_path)>(Require("lumivane_tool_settings_path"));
+    settings_read = reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
+    settings_write =
+        reinterpret_cast<decltype(settings_write)>(Require("lumivane_tool_settings_write"));
+  } catch (...) {
+    ::dlclose(handle_);
+    throw;
+  }
+}
+
+PluginLibrary::~PluginLibrary() { ::dlclose(handle_); }
+
+void* PluginLibrary::Find(const char* symbol) const { return ::dlsym(handle_, symbol); }
+
+void* PluginLibrary::Require(const char* symbol) const {
+  void* address = Find(symbol);
+  if (address == nullptr) throw std::runtime_error(path_ + " does not export " + symbol);
+  return address;
+}
+
+std::string PluginLibrary::DefaultPath() {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return "liblumivane.so";
+  const fs::path dir = self.parent_path();
+  for (const fs::path& candidate :
+       {dir / "liblumivane.so", dir.parent_path() / "lib" / "lumivane" / "liblumivane.so"}) {
+    if (fs::exists(candidate, ec)) return candidate.string();
+  }
+  return (dir / "liblumivane.so").string();
+}
+
+std::string TakeText(const PluginLibrary& library, char* text) {
+  std::string copy = text != nullptr ? text : "";
+  library.free_text(text);
+  return copy;
+}
+
+}  // namespace lumivane::host

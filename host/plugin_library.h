@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+
+#include "lumivane/lumivane.h"
+#include "lumivane/lumivane_tools.h"
+
+namespace lumivane::host {
+
+// The plug-in file, loaded with dlopen as any host would, and the calls it
+// exports. Only the public C headers are used.
+class PluginLibrary {
+ public:
+  // Throws std::runtime_error with dlerror's words when it cannot load.
+  explicit PluginLibrary(const std::string& path);
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  // The plug-in built or installed beside this program.
+  static std::string DefaultPath();
+  // Looks up an optional export; nullptr when the file has none.
+  void* Find(const char* symbol) const;
+
+  const std::string& path() const { return path_; }
+
+  decltype(&lumivane_abi_version) abi_version;
+  decltype(&lumivane_create) create;
+  decltype(&lumivane_type_description) type_description;
+  decltype(&lumivane_error_description) error_description;
+  decltype(&lumivane_free_text) free_text;
+  decltype(&lumivane_pump_events) pump_events;
+  decltype(&lumivane_tool_settings_path) settings_path;
+  decltype(&lumivane_tool_settings_read) settings_read;
+  decltype(&lumivane_tool_settings_write) settings_write;
+
+ private:
+  void* Require(const char* symbol) const;
+
+  std::string path_;
+  void* handle_;
+};
+
+// A text returned by the plug-in, freed with it.
+std::string TakeText(const PluginLibrary& library, char* text);
+
+}  // namespace lumivane::host

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+#include "plugin/abi_object.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "plugin/call_by_name.h"
+
+namespace lumivane {
+namespace {
+
+thread_local std::string tLastError;
+
+struct DriverObject {
+  lv_object base;  // first: a host sees only this
+  std::atomic<uint32_t> refs{1};
+  clsOutputDriver driver;
+
+  DriverObject(const lv_output_driver_ops* ops, Plugin& plugin) : base{ops}, driver(plugin) {}
+};
+
+DriverObject& Self(lv_object* self) {
+  if (self == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no object");
+  return *reinterpret_cast<DriverObject*>(self);
+}
+
+void Require(const void* pointer, std::string_view what) {
+  if (pointer == nullptr) throw Failure(ErrorNumber::kInvalidCall, std::string(what) + " is NULL");
+}
+
+lv_bool ToLv(bool value) { return value ? LV_TRUE : LV_FALSE; }
+
+// A call whose result is decided even when it fails later writes it anyway.
+template <typename Method>
+lv_status BoolCall(lv_object* self, lv_bool* result, Method&& method) {
+  if (result != nullptr) *result = LV_FALSE;
+  return GuardAbiCall([&] {
+    DriverObject& object = Self(self);
+    Require(result, "the result");
+    try {
+      *result = ToLv(method(object.driver));
+    } catch (const FailureWithResult& failure) {
+      *result = ToLv(failure.result());
+      throw;
+    }
+  });
+}
+
+uint32_t AddRef(lv_object* self) {
+  if (self == nullptr) return 0;
+  return ++Self(self).refs;
+}
+
+uint32_t Release(lv_object* self) {
+  if (self == nullptr) return 0;
+  DriverObject* object = &Self(self);
+  const uint32_t left = --object->refs;
+  if (left == 0) delete object;  // destroying an object touches no state
+  return left;
+}
+
+lv_status QueryInterface(lv_object* self, const char* name, lv_object** out) {
+  if (out != nullptr) *out = nullptr;
+  return GuardAbiCall([&] {
+    Self(self);
+    Require(name, "the interface name");
+    Require(out, "the result");
+    if (!IsKnownInterface(name)) throw Failure(ErrorNumber::kCannotCreate, name);
+    AddRef(self);
+    *out = self;
+  });
+}
+
+lv_status Invoke(lv_object* self, const char* method, const lv_variant* args, int32_t argc,
+                 lv_variant* result) {
+  if (result != nullptr) *result = lv_variant{};
+  return GuardAbiCall([&] { InvokeByName(Self(self).driver, method, args, argc, result); });
+}
+
+lv_status Disable(lv_object* self, lv_bool* result) {
+  return BoolCall(self, result, [](clsOutputDriver& d) { return d.Disable(); });
+}
+
+lv_status Enable(lv_object* self, lv_bool* result) {
+  return BoolCall(self, result, [](clsOutputDriver& d) { return d.Enable(); });
+}
+
+lv_status PluginName(lv_object* self, char** result) {
+  if (result != nullptr) *result = nullptr;
+  return GuardAbiCall([&] {
+    DriverObject& object = Self(self);
+    Require(result, "the result");
+    *result = CopyText(object.driver.PluginName());
+  });
+}
+
+lv_status SetChannel(lv_object* self, const int32_t* Channel, const int32_t* Value,
+                     lv_bool* result) {
+  return BoolCall(self, result, [&](clsOutputDriver& d) {
+    Require(Channel, "Channel");
+    Require(Value, "Value");
+    return d.SetChannel(*Channel, *Value);
+  });
+}
+
+lv_status Configure(lv_object* self, lv_bool* result) {
+  return BoolCall(self, result, [](clsOutputDriver& d) { return d.Configure(); });
+}
+
+lv_status Init(lv_object* self, const char* const* CallingAppTitle, const char* const* MyFilename,
+               lv_helper* const* StagixPluginHelper, lv_bool* result) {
+  return BoolCall(self, result, [&](clsOutputDriver& d) {
+    Require(CallingAppTitle, "CallingAppTitle");
+    Require(MyFilename, "MyFilename");
+    Require(StagixPluginHelper, "StagixPluginHelper");
+    const std::string title = TextArgument(*CallingAppTitle, "CallingAppTitle");
+    const std::string file = TextArgument(*MyFilename, "MyFilename");
+    return d.init(title, file, HelperReference(*StagixPluginHelper));
+  });
+}
+
+lv_status Term(lv_object* self, lv_bool* result) {
+  return BoolCall(self, result, [](clsOutputDriver& d) { return d.Term(); });
+}
+
+constexpr lv_output_driver_ops kOps{
+    AddRef, Release, QueryInterface, Invoke, Disable, Enable, PluginName,
+    SetChannel, Configure, Init, Term,
+};
+
+}  // namespace
+
+lv_object* NewDriverObject(Plugin& plugin) { return &(new DriverObject(&kOps, plugin))->base; }
+
+const char* TypeDescription() {
+  // slot numbers count the four standard operations first
+  return "abi\t1\n"
+         "class\tclsOutputDriver\tcreatable\n"
+         "interface\t_clsOutputDriver\tdual\tdefault\n"
+         "method\t4\tDisable\t\tbool\n"
+         "method\t5\tEnable\t\tbool\n"
+         "method\t6\tPluginName\t\ttext\n"
+         "method\t7\tSetChannel\tChannel:i4:byref,Value:i4:byref\tbool\n"
+         "method\t8\tConfigure\t\tbool\n"
+         "method\t9\tinit\tCallingAppTitle:text:byref,MyFilename:text:byref,"
+         "StagixPluginHelper:object:byref\tbool\n"
+         "method\t10\tTerm\t\tbool\n";
+}
+
+const char* LastErrorDescription() { return tLastError.c_str(); }
+
+void SetLastErrorDescription(std::string_view text) { tLastError.assign(text); }
+
+}  // namespace lumivane

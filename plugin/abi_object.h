@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "include/lumivane/lumivane.h"
+#include "plugin/output_driver.h"
+
+namespace lumivane {
+
+// A host-facing object over a Plugin: what lumivane_create hands out, and
+// what tests use to call a Plugin with fakes exactly as a host would.
+// The object starts with one reference.
+lv_object* NewDriverObject(Plugin& plugin);
+
+// The type description text that lumivane_type_description returns.
+const char* TypeDescription();
+
+// The thread's last failure text, and setting it.
+const char* LastErrorDescription();
+void SetLastErrorDescription(std::string_view text);
+
+// Runs body, turning anything it throws into a status and the thread's
+// last error. No exception leaves it.
+template <typename Body>
+lv_status GuardAbiCall(Body&& body) noexcept;
+
+}  // namespace lumivane
+
+#include "plugin/abi_guard.inl"

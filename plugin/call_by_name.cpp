@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+#include "plugin/call_by_name.h"
+
+#include <glib.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "plugin/number_text.h"
+
+namespace lumivane {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (g_ascii_tolower(a[i]) != g_ascii_tolower(b[i])) return false;
+  }
+  return true;
+}
+
+class CountedHelper final : public HostObject {
+ public:
+  explicit CountedHelper(lv_helper* helper) : helper_(helper) { helper_->ops->AddRef(helper_); }
+  ~CountedHelper() override { helper_->ops->Release(helper_); }
+  CountedHelper(const CountedHelper&) = delete;
+  CountedHelper& operator=(const CountedHelper&) = delete;
+
+ private:
+  lv_helper* helper_;
+};
+
+// Automation's conversion of a whole number to a 32-bit argument: texts are
+// read as numbers and rounded half to even.
+int32_t LongArgument(const lv_variant& arg) {
+  switch (arg.type) {
+    case LV_EMPTY: return 0;
+    case LV_BOOL: return arg.value.b;
+    case LV_I2: return arg.value.i2;
+    case LV_I4: return arg.value.i4;
+    case LV_TEXT: {
+      if (arg.value.text == nullptr) throw Failure(ErrorNumber::kTypeMismatch);
+      const std::optional<double> number = ReadDecimalNumber(arg.value.text);
+      if (!number) throw Failure(ErrorNumber::kTypeMismatch);
+      const double rounded = std::nearbyint(*number);  // default mode: half to even
+      if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
+        throw Failure(ErrorNumber::kOverflow);
+      }
+      return static_cast<int32_t>(rounded);
+    }
+    default: throw Failure(ErrorNumber::kTypeMismatch);
+  }
+}
+
+std::string StringArgument(const lv_variant& arg, std::string_view name) {
+  switch (arg.type) {
+    case LV_EMPTY: return {};
+    case LV_BOOL: return arg.value.b != 0 ? "True" : "False";
+    case LV_I2: return std::to_string(arg.value.i2);
+    case LV_I4: return std::to_string(arg.value.i4);
+    case LV_TEXT: return TextArgument(arg.value.text, name);
+    default: throw Failure(ErrorNumber::kTypeMismatch);
+  }
+}
+
+lv_helper* ObjectArgument(const lv_variant& arg) {
+  switch (arg.type) {
+    case LV_EMPTY: return nullptr;
+    case LV_OBJECT: return arg.value.object;
+    default: throw Failure(ErrorNumber::kTypeMismatch);
+  }
+}
+
+void SetBool(lv_variant* result, bool value) {
+  if (result == nullptr) return;
+  result->type = LV_BOOL;
+  result->value.b = value ? LV_TRUE : LV_FALSE;
+}
+
+void ExpectArgs(int32_t argc, int32_t wanted) {
+  if (argc != wanted) throw Failure(ErrorNumber::kWrongArgCount);
+}
+
+}  // namespace
+
+bool IsKnownInterface(std::string_view name) {
+  for (std::string_view known : {"_clsOutputDriver", "IDispatch", "IUnknown"}) {
+    if (EqualsIgnoringCase(name, known)) return true;
+  }
+  return false;
+}
+
+char* CopyText(std::string_view text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy == nullptr) throw std::bad_alloc();
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+std::string TextArgument(const char* text, std::string_view name) {
+  if (text == nullptr) return {};
+  if (!g_utf8_validate(text, -1, nullptr)) {
+    throw Failure(ErrorNumber::kInvalidCall, std::string(name) + " is not valid UTF-8");
+  }
+  return text;
+}
+
+std::unique_ptr<HostObject> HelperReference(lv_helper* helper) {
+  if (helper == nullptr) return nullptr;
+  if (helper->ops == nullptr || helper->ops->AddRef == nullptr || helper->ops->Release == nullptr) {
+    throw Failure(ErrorNumber::kInvalidCall, "the helper object has no reference counting");
+  }
+  return std::make_unique<CountedHelper>(helper);
+}
+
+void InvokeByName(clsOutputDriver& driver, const char* method, const lv_variant* args,
+                  int32_t argc, lv_variant* result) {
+  if (method == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no method name");
+  if (argc < 0 || (argc > 0 && args == nullptr)) {
+    throw Failure(ErrorNumber::kInvalidCall, "no arguments");
+  }
+  const std::string_view name(method);
+  // Arguments are converted before the call, so a bad one changes nothing.
+  if (EqualsIgnoringCase(name, "Disable")) {
+    ExpectArgs(argc, 0);
+    SetBool(result, false);
+    SetBool(result, driver.Disable());
+  } else if (EqualsIgnoringCase(name, "Enable")) {
+    ExpectArgs(argc, 0);
+    SetBool(result, false);
+    SetBool(result, driver.Enable());
+  } else if (EqualsIgnoringCase(name, "PluginName")) {
+    ExpectArgs(argc, 0);
+    if (result != nullptr) {
+      result->value.text = CopyText(driver.PluginName());
+      result->type = LV_TEXT;
+    }
+  } else if (EqualsIgnoringCase(name, "SetChannel")) {
+    ExpectArgs(argc, 2);
+    const int32_t channel = LongArgument(args[0]);
+    const int32_t value = LongArgument(args[1]);
+    SetBool(result, false);
+    try {
+      SetBool(result, driver.SetChannel(channel, value));
+    } catch (const FailureWithResult& failure) {
+      SetBool(result, failure.result());
+      throw;
+    }
+  } else if (EqualsIgnoringCase(name, "Configure")) {
+    ExpectArgs(argc, 0);
+    SetBool(result, false);
+    SetBool(result, driver.Configure());
+  } else if (EqualsIgnoringCase(name, "init")) {
+    ExpectArgs(argc, 3);
+    const std::string title = StringArgument(args[0], "CallingAppTitle");
+    const std::string file = StringArgument(args[1], "MyFilename");
+    std::unique_ptr<HostObject> helper = HelperReference(ObjectArgument(args[2]));
+    SetBool(result, false);
+    SetBool(result, driver.init(title, file, std::move(helper)));
+  } else if (EqualsIgnoringCase(name, "Term")) {
+    ExpectArgs(argc, 0);
+    SetBool(result, false);
+    SetBool(result, driver.Term());
+  } else {
+    throw Failure(ErrorNumber::kNoSuchMethod, name);
+  }
+}
+
+}  // namespace lumivane

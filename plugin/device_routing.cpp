@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#include "plugin/device_routing.h"
+
+namespace lumivane {
+
+DeviceRouting::Target DeviceRouting::Selected() const {
+  if (state_.deviceType == kDeviceOpenDmx) return Target::kOpenDmx;
+  if (state_.deviceType == kDeviceProWidget) return Target::kProWidget;
+  return Target::kNone;
+}
+
+void DeviceRouting::OpenDevice() {
+  switch (Selected()) {
+    case Target::kOpenDmx: openDmx_.StartOpenDmx(); break;
+    case Target::kProWidget: pro_.OpenProPort(); break;
+    case Target::kNone: break;
+  }
+  state_.dmxData.Clear();
+}
+
+void DeviceRouting::CloseDevice() {
+  switch (Selected()) {
+    case Target::kOpenDmx: openDmx_.StopOpenDmx(); break;
+    case Target::kProWidget: pro_.CloseProPort(); break;
+    case Target::kNone: break;
+  }
+}
+
+void DeviceRouting::SendUniverse() {
+  switch (Selected()) {
+    case Target::kOpenDmx: openDmx_.StageOpenDmxFrame(state_.dmxData); break;
+    case Target::kProWidget: pro_.SendProUniverse(); break;
+    case Target::kNone: break;
+  }
+}
+
+}  // namespace lumivane

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "plugin/driver_state.h"
+
+namespace lumivane {
+
+// What the routing reaches of the DMX USB Pro link. Failures are thrown as
+// Failure; OpenProPort reports its own failure to open and never throws.
+class ProLink {
+ public:
+  virtual ~ProLink() = default;
+  virtual void OpenProPort() = 0;
+  virtual void CloseProPort() = 0;
+  virtual void SendProUniverse() = 0;  // reads dmxData itself
+  virtual void RequestProSerial() = 0;
+};
+
+// What the routing reaches of the Open DMX USB link. Start and stop report
+// their failures in message boxes and return normally.
+class OpenDmxLink {
+ public:
+  virtual ~OpenDmxLink() = default;
+  virtual void StartOpenDmx() = 0;
+  virtual void StopOpenDmx() = 0;
+  virtual void StageOpenDmxFrame(const Universe& data) = 0;
+};
+
+}  // namespace lumivane

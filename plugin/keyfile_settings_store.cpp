@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: MIT
+#include "plugin/keyfile_settings_store.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "plugin/failure.h"
+
+namespace lumivane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct KeyFileDeleter {
+  void operator()(GKeyFile* file) const { g_key_file_free(file); }
+};
+using KeyFilePtr = std::unique_ptr<GKeyFile, KeyFileDeleter>;
+
+struct GFreeDeleter {
+  void operator()(void* p) const { g_free(p); }
+};
+using GText = std::unique_ptr<char, GFreeDeleter>;
+
+// A file descriptor that closes itself.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Fd& operator=(Fd&&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+void AppendHex(std::string& out, unsigned char c) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out += '%';
+  out += kDigits[c >> 4];
+  out += kDigits[c & 15];
+}
+
+std::string SystemError(std::string_view what, const fs::path& path, int error) {
+  return std::string(what) + " " + path.string() + ": " + std::strerror(error);
+}
+
+enum class Load { kMissing, kLoaded };
+
+// Loads the file, or reports it missing. Throws for a file that exists but
+// cannot be read or does not parse.
+Load LoadKeyFile(GKeyFile* file, const fs::path& path) {
+  GError* error = nullptr;
+  if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
+    return Load::kLoaded;
+  }
+  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+  const bool parse = error != nullptr && error->domain == G_KEY_FILE_ERROR;
+  const std::string message = error != nullptr ? error->message : "unknown error";
+  g_clear_error(&error);
+  if (missing) return Load::kMissing;
+  if (parse) throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": " + message);
+  throw Failure(ErrorNumber::kSettingsUnreadable, path.string() + ": " + message);
+}
+
+// Writes all of data to fd, retrying short writes and interrupts.
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void WriteFailed(std::string_view what, const fs::path& path, int error) {
+  throw Failure(ErrorNumber::kSettingsWriteFailed, SystemError(what, path, error));
+}
+
+// Replaces path by data atomically, keeping the mode of the old file.
+void ReplaceFile(const fs::path& path, const std::string& data) {
+  struct stat old {};
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  std::string temp = path.string() + ".XXXXXX";
+  Fd fd(::mkstemp(temp.data()));
+  if (!fd.ok()) WriteFailed("cannot create a file beside", path, errno);
+  auto fail = [&](std::string_view what) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    WriteFailed(what, path, error);
+  };
+  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0) fail("cannot set the mode of");
+  if (!WriteAll(fd.get(), data.data(), data.size())) fail("cannot write");
+  if (::fsync(fd.get()) != 0) fail("cannot flush");
+  if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
+  // Make the rename itself durable.
+  Fd dir(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.ok()) ::fsync(dir.get());
+}
+
+}  // namespace
+
+std::string PluginSection(std::string_view pluginFile) {
+  return "Plugins\\" + std::string(pluginFile);
+}
+
+KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder) : folder_(std::move(folder)) {}
+
+fs::path KeyFileSettingsStore::DefaultFolder() {
+  fs::path base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    base = fs::path(home) / ".config";
+  } else {
+    base = "/tmp";
+  }
+  return base / "lumivane" / "settings";
+}
+
+std::string KeyFileSettingsStore::EscapeFileName(std::string_view name) {
+  if (name.empty()) return "%";
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '_' || c == '-' || (c == '.' && i > 0) || c == ' ';
+    if (safe) {
+      out += static_cast<char>(c);
+    } else {
+      AppendHex(out, c);
+    }
+  }
+  return out;
+}
+
+std::string KeyFileSettingsStore::EscapeGroupName(std::string_view name) {
+  const bool validUtf8 = g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr);
+  std::string out;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool unsafe = c < 0x20 || c == 0x7F || c == '%' || c == '[' || c == ']' || c == '=' ||
+                        (c >= 0x80 && !validUtf8);
+    if (unsafe) {
+      AppendHex(out, c);
+    } else {
+      out += ch;
+    }
+  }
+  // A group or key name may not start or end with a blank.
+  if (!out.empty() && out.front() == ' ') out.replace(0, 1, "%20");
+  if (!out.empty() && out.back() == ' ') out.replace(out.size() - 1, 1, "%20");
+  if (out.empty()) return "%";
+  return out;
+}
+
+fs::path KeyFileSettingsStore::FileFor(std::string_view app) const {
+  return folder_ / (EscapeFileName(app) + ".conf");
+}
+
+std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view section,
+                                       std::string_view key) {
+  KeyFilePtr file(g_key_file_new());
+  try {
+    if (LoadKeyFile(file.get(), FileFor(app)) == Load::kMissing) return {};
+  } catch (const Failure&) {
+    return {};  // what cannot be read reads as empty; the file is left alone
+  }
+  GText value(g_key_file_get_string(file.get(), EscapeGroupName(section).c_str(),
+                                    EscapeGroupName(key).c_str(), nullptr));
+  return value ? std::string(value.get()) : std::string();
+}
+
+void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
+                                 std::string_view key, std::string_view value) {
+  std::error_code ec;
+  fs::create_directories(folder_, ec);
+  if (ec) throw Failure(ErrorNumber::kSettingsWriteFailed, folder_.string() + ": " + ec.message());
+  const fs::path path = FileFor(app);
+  const fs::path lockPath = path.string() + ".lock";
+  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.ok()) WriteFailed("cannot lock", path, errno);
+  while (::flock(lock.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) WriteFailed("cannot lock", path, errno);
+  }
+  KeyFilePtr file(g_key_file_new());
+  LoadKeyFile(file.get(), path);  // throws for a corrupt file: never overwrite it
+  const std::string text(value);
+  // GKeyFile reads back only UTF-8 without NUL; refuse the rest up front.
+  if (text.find('\0') != std::string::npos ||
+      !g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+    throw Failure(ErrorNumber::kSettingsWriteFailed, "the value is not valid UTF-8 text");
+  }
+  g_key_file_set_string(file.get(), EscapeGroupName(section).c_str(), EscapeGroupName(key).c_str(),
+                        text.c_str());
+  gsize size = 0;
+  GText data(g_key_file_to_data(file.get(), &size, nullptr));
+  ReplaceFile(path, std::string(data.get(), size));
+}
+
+}  // namespace lumivane

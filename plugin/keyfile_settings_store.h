@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "plugin/settings_store.h"
+
+namespace lumivane {
+
+// Settings as key files, one per application name, in a folder of the
+// user's configuration home:
+//   $XDG_CONFIG_HOME/lumivane/settings/<escaped application>.conf
+// with one group per section and the values as GKeyFile strings (so blanks
+// and any characters survive).
+//
+// Escaping: in file names every byte outside [A-Za-z0-9_-] and every '.'
+// at the start becomes %XX (upper-case hex), so "/", ".." and control
+// characters can never address a path outside the folder; the empty name is
+// "%". In group names '%', '[', ']', control characters and bytes of
+// invalid UTF-8 become %XX, so no name can open or close another group.
+//
+// Writes are atomic (temporary file, fsync, rename) under an flock on
+// "<file>.lock", keep the file's mode, and never overwrite a file that does
+// not parse.
+class KeyFileSettingsStore final : public SettingsStore {
+ public:
+  explicit KeyFileSettingsStore(std::filesystem::path folder);
+  // The folder for the current user ($XDG_CONFIG_HOME, else ~/.config).
+  static std::filesystem::path DefaultFolder();
+
+  std::string Read(std::string_view app, std::string_view section,
+                   std::string_view key) override;
+  void Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+
+  std::filesystem::path FileFor(std::string_view app) const;
+  const std::filesystem::path& folder() const { return folder_; }
+
+  static std::string EscapeFileName(std::string_view name);
+  static std::string EscapeGroupName(std::string_view name);
+
+ private:
+  std::filesystem::path folder_;
+};
+
+}  // namespace lumivane

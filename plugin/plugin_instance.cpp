@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+#include "plugin/plugin_instance.h"
+
+#include "plugin/keyfile_settings_store.h"
+
+namespace lumivane {
+namespace {
+
+// Parts whose real implementation has not been wired in yet.
+class NoProLink final : public ProLink {
+ public:
+  void OpenProPort() override {}
+  void CloseProPort() override {}
+  void SendProUniverse() override {}
+  void RequestProSerial() override {}
+};
+
+class NoOpenDmxLink final : public OpenDmxLink {
+ public:
+  void StartOpenDmx() override {}
+  void StopOpenDmx() override {}
+  void StageOpenDmxFrame(const Universe&) override {}
+};
+
+class NoTransmitter final : public TransmitterWindow {
+ public:
+  void Load() override {}
+};
+
+class NoDialog final : public DeviceDialog {
+ public:
+  void Show() override {}
+  bool IsLoaded() const override { return false; }
+  void PumpEvents(int) override {}
+};
+
+class RealPluginInstance final : public PluginInstance {
+ public:
+  RealPluginInstance()
+      : settings_(KeyFileSettingsStore::DefaultFolder()),
+        routing_(state_, pro_, openDmx_),
+        plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
+
+  Plugin& plugin() override { return plugin_; }
+
+ private:
+  DriverState state_;
+  KeyFileSettingsStore settings_;
+  NoProLink pro_;
+  NoOpenDmxLink openDmx_;
+  NoTransmitter transmitter_;
+  NoDialog dialog_;
+  DeviceRouting routing_;
+  Plugin plugin_;
+};
+
+}  // namespace
+
+PluginInstance& PluginInstance::Get() {
+  static RealPluginInstance instance;
+  return instance;
+}
+
+}  // namespace lumivane

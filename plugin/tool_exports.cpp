@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// Exports for set-up tools, beside the host contract.
+#include "include/lumivane/lumivane_tools.h"
+#include "plugin/abi_object.h"
+#include "plugin/call_by_name.h"
+#include "plugin/keyfile_settings_store.h"
+
+using lumivane::CopyText;
+using lumivane::ErrorNumber;
+using lumivane::Failure;
+using lumivane::GuardAbiCall;
+using lumivane::KeyFileSettingsStore;
+using lumivane::TextArgument;
+
+namespace {
+
+void RequireAll(std::initializer_list<const void*> pointers) {
+  for (const void* p : pointers) {
+    if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char** path) {
+  if (path != nullptr) *path = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({app_title, path});
+    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    *path = CopyText(store.FileFor(TextArgument(app_title, "the title")).string());
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const char* plugin_file,
+                                                   const char* key, char** value) {
+  if (value != nullptr) *value = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({app_title, plugin_file, key, value});
+    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    *value = CopyText(store.Read(TextArgument(app_title, "the title"),
+                                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
+                                 TextArgument(key, "the key")));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
+                                                    const char* plugin_file, const char* key,
+                                                    const char* value) {
+  return GuardAbiCall([&] {
+    RequireAll({app_title, plugin_file, key, value});
+    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    store.Write(TextArgument(app_title, "the title"),
+                lumivane::PluginSection(TextArgument(plugin_file, "the file")),
+                TextArgument(key, "the key"), TextArgument(value, "the value"));
+  });
+}
+
+}  // extern "C"
