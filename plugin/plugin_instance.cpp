@@ -2,6 +2,7 @@
 #include "plugin/plugin_instance.h"
 
 #include "plugin/keyfile_settings_store.h"
+#include "plugin/stderr_user_reports.h"
 
 namespace lumivane {
 namespace {
@@ -46,6 +47,7 @@ class RealPluginInstance final : public PluginInstance {
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
+  StderrUserReports reports_;
   NoProLink pro_;
   NoOpenDmxLink openDmx_;
   NoTransmitter transmitter_;
