@@ -1,6 +1,11 @@
 # SPDX-License-Identifier: MIT
 # Install rules: the layout a Linux hardware package has. Everything goes
 # below the prefix, so CMAKE_INSTALL_PREFIX, --prefix and DESTDIR all hold.
+# Where the toolchain knows its multiarch folder, the plug-in file goes there
+# under every prefix, as Debian's private plug-in folders do.
+if(NOT DEFINED CMAKE_INSTALL_LIBDIR AND CMAKE_LIBRARY_ARCHITECTURE)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 
 set(LUMIVANE_PLUGIN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/lumivane)
