@@ -2,10 +2,9 @@
 /* The smallest C host: what an installed header and plug-in file must
  * allow. usage: minimal_host PLUGIN_FILE; prints the plug-in's name. */
 #include <dlfcn.h>
-#include <stdio.h>
-
 #include <lumivane/lumivane.h>
 #include <lumivane/lumivane_tools.h>
+#include <stdio.h>
 
 int main(int argc, char** argv) {
   if (argc != 2) {

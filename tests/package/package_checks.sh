@@ -1,6 +1,7 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: MIT
 # Shared by the package tests: failure counting and the checks an installed
-# tree must pass wherever it lies. Source it; set `root` to "" or a DESTDIR.
+# tree must pass wherever it lies. Source it.
 
 failures=0
 fail() {
@@ -15,12 +16,13 @@ finish() {
   echo "$1: all checks passed"
 }
 
-# check_installed_tree PC_DIR BINDIR WORK: the pkg-config file in PC_DIR
-# (as installed, without the DESTDIR) leads a C host to the headers and the
+# check_installed_tree ROOT PC_DIR BINDIR WORK: with the tree installed
+# under ROOT ("" or a DESTDIR), the pkg-config file in PC_DIR (a path as
+# installed, without ROOT) leads a C host to the headers and the
 # plug-in file; the host in BINDIR finds that same plug-in file by itself;
 # the manual page and udev rules are in place.
 check_installed_tree() {
-  local pc_dir=$1 bindir=$2 work=$3
+  local root=$1 pc_dir=$2 bindir=$3 work=$4
   local plugin includedir prefix
   export PKG_CONFIG_PATH=$root$pc_dir
   plugin=$(pkg-config --variable=plugin lumivane) || { fail "pkg-config finds no lumivane"; return; }

@@ -12,7 +12,6 @@ LUMIVANE_TESTS_DIR=$(cd "$(dirname "$0")" && pwd)
 export LUMIVANE_TESTS_DIR
 # shellcheck source=package_checks.sh
 . "$LUMIVANE_TESTS_DIR/package_checks.sh"
-root=""
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "SKIPPED: installing a Debian package needs root"
@@ -33,8 +32,7 @@ trap cleanup EXIT
 # Another dpkg run (apt, or this test from another build) holds dpkg's lock
 # for a while: wait for it rather than fail.
 dpkg_locked() {
-  local try
-  for try in $(seq 1 60); do
+  for _ in $(seq 1 60); do
     if dpkg "$@" 2>"$work/dpkg.err"; then return 0; fi
     grep -q "lock" "$work/dpkg.err" || { cat "$work/dpkg.err" >&2; return 1; }
     sleep 2
@@ -74,7 +72,7 @@ fi
 installed_by_us=1
 dpkg_locked -i "$deb" >"$work/dpkg.log" || { cat "$work/dpkg.log"; exit 1; }
 [ "$(dpkg-query -W -f='${Status}' lumivane)" = "install ok installed" ] || fail "dpkg did not configure it"
-check_installed_tree "$(dirname "$(dpkg -L lumivane | grep '/lumivane\.pc$')")" /usr/bin "$work"
+check_installed_tree "" "$(dirname "$(dpkg -L lumivane | grep '/lumivane\.pc$')")" /usr/bin "$work"
 if command -v man >/dev/null; then
   [ "$(man -w lumivane-host 2>/dev/null)" = /usr/share/man/man1/lumivane-host.1.gz ] ||
     fail "man does not find the installed lumivane-host page"

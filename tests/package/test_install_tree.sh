@@ -34,7 +34,7 @@ grep -q "$build" "$pc" && fail "lumivane.pc names the build folder"
 gzip -dc "$root$prefix/share/man/man1/lumivane-host.1.gz" |
   cmp -s - "$LUMIVANE_TESTS_DIR/../../docs/lumivane-host.1" || fail "the installed manual page is not docs/lumivane-host.1"
 
-check_installed_tree "$pc_dir" "$prefix/bin" "$work"
+check_installed_tree "$root" "$pc_dir" "$prefix/bin" "$work"
 
 # Another prefix at install time moves everything with it.
 DESTDIR=$root cmake --install "$build" --prefix /srv/elsewhere >/dev/null
