@@ -14,7 +14,7 @@ fail() {
 }
 
 if command -v udevadm >/dev/null && udevadm verify --help >/dev/null 2>&1; then
-  udevadm verify --no-style "$rules" || fail "udevadm verify rejects $rules"
+  udevadm verify "$rules" || fail "udevadm verify rejects $rules"
 else
   echo "udevadm has no verify here; the syntax check below stands alone"
 fi
