@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Install rules: the layout a Linux hardware package has. Everything goes
 # below the prefix, so CMAKE_INSTALL_PREFIX, --prefix and DESTDIR all hold.
+
 # Where the toolchain knows its multiarch folder, the plug-in file goes there
 # under every prefix, as Debian's private plug-in folders do.
 if(NOT DEFINED CMAKE_INSTALL_LIBDIR AND CMAKE_LIBRARY_ARCHITECTURE)
@@ -24,11 +25,17 @@ endif()
 install(TARGETS lumivane_plugin LIBRARY DESTINATION ${LUMIVANE_PLUGIN_INSTALL_DIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/lumivane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h")
-foreach(program lumivane-host lumivane-widget-sim lumivane-simulator)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
-endforeach()
+# Every program of host/ (lumivane-host, and any tool beside it).
+if(EXISTS ${PROJECT_SOURCE_DIR}/host/CMakeLists.txt)
+  get_property(lumivane_host_targets DIRECTORY ${PROJECT_SOURCE_DIR}/host
+    PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS lumivane_host_targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE" AND target MATCHES "^lumivane-")
+      install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+  endforeach()
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/60-lumivane.rules
   DESTINATION ${LUMIVANE_UDEV_RULES_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
