@@ -14,6 +14,10 @@ extern "C" {
  * never wait, both directions at `baud`. Returns 0 or an errno value. */
 int lumivane_serial_set_line(int fd, unsigned baud);
 
+/* Drops what was received before the port was opened. Returns 0 or an
+ * errno value. */
+int lumivane_serial_flush_input(int fd);
+
 /* What the line is set to, for checks: the output speed, and whether it is
  * raw 8N1 without flow control (1) or not (0). Returns 0 or an errno value. */
 int lumivane_serial_read_line(int fd, unsigned* baud, int* raw_8n1);

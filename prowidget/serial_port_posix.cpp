@@ -86,6 +86,8 @@ void SerialPortPosix::Open() {
     ::ioctl(fd, TIOCNXCL);
     fail(ErrorNumber::kPortSetupFailed, Why(path, error));
   }
+  // Bytes from before the open belong to no conversation of ours.
+  lumivane_serial_flush_input(fd);
   fd_ = fd;
   receivedCount_ = 0;
 }
