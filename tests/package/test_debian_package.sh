@@ -63,7 +63,7 @@ if dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -vE '^\./usr/'; then
 fi
 
 exec 9>/run/lock/lumivane-package-test.lock
-flock -w 600 9 || { echo "SKIPPED: another run of this test holds its lock"; exit 77; }
+flock -w 300 9 || { echo "SKIPPED: another run of this test holds its lock"; exit 77; }
 if dpkg-query -W -f='${Status}' lumivane 2>/dev/null | grep -q installed; then
   echo "SKIPPED: a lumivane package is installed on this machine already; not replacing it"
   exit 77
