@@ -50,7 +50,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = lumivane ] || fail "package name is $(field Package)"
 [ "$(field Version)" = "$LUMIVANE_VERSION" ] || fail "version is $(field Version), not $LUMIVANE_VERSION"
 [ -n "$(field Description)" ] || fail "no description"
-# Depends lists the runtime libraries the files really link, each once.
+# Depends names the package of every runtime library the files link.
 depends=$(field Depends)
 for lib in $(objdump -p "$build/liblumivane.so" "$build/lumivane-host" | awk '$1 == "NEEDED" { print $2 }' | sort -u); do
   owner=$(dpkg -S "$(ldconfig -p | awk -v l="$lib" '$1 == l { print $NF; exit }')" 2>/dev/null |
