@@ -52,11 +52,20 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Description)" ] || fail "no description"
 # Depends names the package of every runtime library the files link.
 depends=$(field Depends)
+# dpkg knows a library by the path its package ships, which on a merged-/usr
+# system may be the /usr one of the path ldconfig shows.
+owner_of() {
+  local path
+  path=$(ldconfig -p | awk -v l="$1" '$1 == l { print $NF; exit }')
+  [ -n "$path" ] || return 0
+  for candidate in "$path" "/usr$path" "$(readlink -f "$path")"; do
+    if dpkg -S "$candidate" 2>/dev/null | head -1 | cut -d: -f1 | grep .; then return 0; fi
+  done
+}
 for lib in $(objdump -p "$build/liblumivane.so" "$build/lumivane-host" | awk '$1 == "NEEDED" { print $2 }' | sort -u); do
-  owner=$(dpkg -S "$(ldconfig -p | awk -v l="$lib" '$1 == l { print $NF; exit }')" 2>/dev/null |
-    head -1 | cut -d: -f1) || true
-  [ -n "$owner" ] || continue
-  grep -qE "(^|, )$owner( |,|$)" <<<"$depends" || fail "Depends lacks $owner (for $lib): $depends"
+  owner=$(owner_of "$lib")
+  [ -n "$owner" ] || { fail "no package owns $lib"; continue; }
+  tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }' | grep -qxF "$owner" || fail "Depends lacks $owner (for $lib): $depends"
 done
 if dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -vE '^\./usr/'; then
   fail "the package puts files outside /usr"
