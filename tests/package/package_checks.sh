@@ -26,6 +26,9 @@ check_installed_tree() {
   local plugin includedir prefix
   export PKG_CONFIG_PATH=$root$pc_dir
   plugin=$(pkg-config --variable=plugin lumivane) || { fail "pkg-config finds no lumivane"; return; }
+  local validation
+  validation=$(pkg-config --validate lumivane 2>&1) && ! grep -F "lumivane.pc" <<<"$validation" ||
+    fail "lumivane.pc does not validate: $validation"
   includedir=$(pkg-config --variable=includedir lumivane)
   prefix=$(pkg-config --variable=prefix lumivane)
   [ "$(pkg-config --modversion lumivane)" = "$LUMIVANE_VERSION" ] ||
