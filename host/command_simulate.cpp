@@ -111,14 +111,16 @@ int RunSimulate(const HostOptions& hostOptions, const Arguments& args) {
   const auto start = std::chrono::steady_clock::now();
   size_t shown = 0;
   bool open = false;
+  uint64_t closes = 0;
   while (!stopRequested) {
     if (options->seconds > 0 &&
         std::chrono::steady_clock::now() - start >= std::chrono::seconds(options->seconds))
       break;
     std::this_thread::sleep_for(50ms);
-    if (widget.PortOpen() != open) {
-      open = !open;
-      std::printf("port %s\n", open ? "opened" : "closed");
+    if (widget.PortOpen() && !open) std::printf("port opened\n");
+    open = widget.PortOpen();
+    for (const uint64_t closed = widget.CloseCount(); closes < closed; ++closes) {
+      std::printf("port closed\n");
     }
     const auto messages = widget.Messages();
     const uint64_t count = widget.MessageCount();
