@@ -69,6 +69,7 @@ void WidgetSimulator::Stop() {
 }
 
 void WidgetSimulator::Vanish() {
+  std::lock_guard once(vanishing_);  // two threads may vanish it at once
   Stop();
   std::lock_guard lock(mutex_);
   if (master_ >= 0) ::close(master_);

@@ -105,6 +105,7 @@ class WidgetSimulator {
   int master_ = -1;
   std::string devicePath_;
 
+  std::mutex vanishing_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool stop_ = false;

@@ -87,7 +87,7 @@ void SerialPortPosix::Open() {
     fail(ErrorNumber::kPortSetupFailed, Why(path, error));
   }
   // Bytes from before the open belong to no conversation of ours.
-  lumivane_serial_flush_input(fd);
+  lumivane_serial_flush(fd, LUMIVANE_SERIAL_INPUT);
   fd_ = fd;
   receivedCount_ = 0;
 }
@@ -126,7 +126,12 @@ void SerialPortPosix::Output(std::string_view data) {
     if (error != EAGAIN) throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
 
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) throw Failure(ErrorNumber::kPortWriteTimedOut);
+    if (left.count() <= 0) {
+      // Frames still queued are stale by the time the device takes data
+      // again: each one carries the whole universe, and the next will too.
+      lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
+      throw Failure(ErrorNumber::kPortWriteTimedOut);
+    }
     pollfd p{fd_, POLLOUT, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR)
