@@ -203,6 +203,15 @@ std::vector<WidgetSimulator::Message> WidgetSimulator::Messages() const {
   return {messages_.begin(), messages_.end()};
 }
 
+std::vector<WidgetSimulator::Message> WidgetSimulator::Messages(uint64_t first,
+                                                                uint64_t& next) const {
+  std::lock_guard lock(mutex_);
+  next = messageCount_;
+  const uint64_t oldest = messageCount_ - messages_.size();
+  const uint64_t skip = first > oldest ? std::min<uint64_t>(first - oldest, messages_.size()) : 0;
+  return {messages_.begin() + static_cast<std::ptrdiff_t>(skip), messages_.end()};
+}
+
 uint64_t WidgetSimulator::MessageCount() const {
   std::lock_guard lock(mutex_);
   return messageCount_;
