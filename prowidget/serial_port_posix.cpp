@@ -94,6 +94,15 @@ void SerialPortPosix::Open() {
 
 void SerialPortPosix::Close() noexcept {
   if (fd_ < 0) return;
+  // The last frame may still be on its way: give it the write timeout to
+  // leave, then drop what is left, or close() would wait for a stalled
+  // device as long as the driver likes (30 s for USB serial).
+  const Clock::time_point deadline = Clock::now() + writeTimeout_;
+  int queued = 0;
+  while (!gone_ && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline) {
+    ::poll(nullptr, 0, 2);
+  }
+  lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
@@ -101,8 +110,8 @@ void SerialPortPosix::Close() noexcept {
 }
 
 void SerialPortPosix::DeviceGone(std::string_view what) {
-  Close();
   gone_ = true;
+  Close();
   throw Failure(ErrorNumber::kPortDeviceGone, what);
 }
 
