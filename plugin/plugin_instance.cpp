@@ -3,6 +3,8 @@
 
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "prowidget/port_scan.h"
+#include "prowidget/port_test.h"
 
 namespace lumivane {
 namespace {
@@ -23,9 +25,21 @@ class NoOpenDmxLink final : public OpenDmxLink {
   void StageOpenDmxFrame(const Universe&) override {}
 };
 
-class NoTransmitter final : public TransmitterWindow {
+// Until the serial layer is wired in, no port can be opened.
+class NoSerialComponent final : public SerialComponent {
  public:
-  void Load() override {}
+  void SetCommPort(int16_t port) override { port_ = port; }
+  int16_t CommPort() const override { return port_; }
+  void SetPortOpen(bool open) override {
+    if (open) throw Failure(ErrorNumber::kPortNotFound);
+  }
+  bool PortOpen() const override { return false; }
+  void Output(std::string_view) override { throw Failure(ErrorNumber::kPortNotOpen); }
+  std::string Input() override { throw Failure(ErrorNumber::kPortNotOpen); }
+  int16_t InBufferCount() override { throw Failure(ErrorNumber::kPortNotOpen); }
+
+ private:
+  int16_t port_ = 1;
 };
 
 class NoDialog final : public DeviceDialog {
@@ -44,16 +58,24 @@ class RealPluginInstance final : public PluginInstance {
 
   Plugin& plugin() override { return plugin_; }
 
+  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
+  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
+    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
+  }
+
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
   NoProLink pro_;
   NoOpenDmxLink openDmx_;
-  NoTransmitter transmitter_;
+  Transmitter transmitter_{[] { return std::make_unique<NoSerialComponent>(); }};
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace
