@@ -5,41 +5,19 @@
 #include "plugin/stderr_user_reports.h"
 #include "prowidget/port_scan.h"
 #include "prowidget/port_test.h"
+#include "prowidget/serial_port_posix.h"
+#include "prowidget/transmitter.h"
+#include "prowidget/widget_link.h"
 
 namespace lumivane {
 namespace {
 
 // Parts whose real implementation has not been wired in yet.
-class NoProLink final : public ProLink {
- public:
-  void OpenProPort() override {}
-  void CloseProPort() override {}
-  void SendProUniverse() override {}
-  void RequestProSerial() override {}
-};
-
 class NoOpenDmxLink final : public OpenDmxLink {
  public:
   void StartOpenDmx() override {}
   void StopOpenDmx() override {}
   void StageOpenDmxFrame(const Universe&) override {}
-};
-
-// Until the serial layer is wired in, no port can be opened.
-class NoSerialComponent final : public SerialComponent {
- public:
-  void SetCommPort(int16_t port) override { port_ = port; }
-  int16_t CommPort() const override { return port_; }
-  void SetPortOpen(bool open) override {
-    if (open) throw Failure(ErrorNumber::kPortNotFound);
-  }
-  bool PortOpen() const override { return false; }
-  void Output(std::string_view) override { throw Failure(ErrorNumber::kPortNotOpen); }
-  std::string Input() override { throw Failure(ErrorNumber::kPortNotOpen); }
-  int16_t InBufferCount() override { throw Failure(ErrorNumber::kPortNotOpen); }
-
- private:
-  int16_t port_ = 1;
 };
 
 class NoDialog final : public DeviceDialog {
@@ -53,6 +31,8 @@ class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder()),
+        transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
+        pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
@@ -67,9 +47,9 @@ class RealPluginInstance final : public PluginInstance {
   DriverState state_;
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
-  NoProLink pro_;
+  Transmitter transmitter_;
+  WidgetLink pro_;
   NoOpenDmxLink openDmx_;
-  Transmitter transmitter_{[] { return std::make_unique<NoSerialComponent>(); }};
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;
