@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/plugin_instance.h"
 
+#include "opendmx/d2xx_libftdi.h"
+#include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "prowidget/port_scan.h"
+#include "prowidget/port_test.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
@@ -11,13 +15,6 @@ namespace lumivane {
 namespace {
 
 // Parts whose real implementation has not been wired in yet.
-class NoOpenDmxLink final : public OpenDmxLink {
- public:
-  void StartOpenDmx() override {}
-  void StopOpenDmx() override {}
-  void StageOpenDmxFrame(const Universe&) override {}
-};
-
 class NoDialog final : public DeviceDialog {
  public:
   void Show() override {}
@@ -36,16 +33,28 @@ class RealPluginInstance final : public PluginInstance {
 
   Plugin& plugin() override { return plugin_; }
 
+  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
+  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
+    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
+  }
+
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
   Transmitter transmitter_;
   WidgetLink pro_;
-  NoOpenDmxLink openDmx_;
+  // Destroyed before the adaptor: the link joins its transmitter and
+  // closes the device when the plug-in file is unloaded.
+  std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
+  PosixMonotonicClock clock_;
+  OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace
