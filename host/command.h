@@ -41,5 +41,6 @@ extern const Command kSetCommand;
 extern const Command kPlayCommand;
 extern const Command kSettingsCommand;
 extern const Command kDemoCommand;
+extern const Command kConfigureCommand;
 
 }  // namespace lumivane::host

@@ -3,6 +3,8 @@
 
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "ui/device_dialog_fltk.h"
+#include "ui/user_reports_fltk.h"
 
 namespace lumivane {
 namespace {
@@ -28,11 +30,10 @@ class NoTransmitter final : public TransmitterWindow {
   void Load() override {}
 };
 
-class NoDialog final : public DeviceDialog {
+class NoProbes final : public ProPortProbes {
  public:
-  void Show() override {}
-  bool IsLoaded() const override { return false; }
-  void PumpEvents(int) override {}
+  void ScanProPorts(WidgetDisplay&) override {}
+  void TestProPort(int16_t, WidgetDisplay&) override {}
 };
 
 class RealPluginInstance final : public PluginInstance {
@@ -40,6 +41,7 @@ class RealPluginInstance final : public PluginInstance {
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder()),
         routing_(state_, pro_, openDmx_),
+        dialog_({state_, settings_, routing_, probes_, reports_}),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
   Plugin& plugin() override { return plugin_; }
@@ -47,12 +49,14 @@ class RealPluginInstance final : public PluginInstance {
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
-  StderrUserReports reports_;
+  StderrUserReports stderrReports_;
+  ToolkitUserReports reports_{stderrReports_};
   NoProLink pro_;
   NoOpenDmxLink openDmx_;
   NoTransmitter transmitter_;
-  NoDialog dialog_;
+  NoProbes probes_;
   DeviceRouting routing_;
+  FltkDeviceDialog dialog_;
   Plugin plugin_;
 };
 
