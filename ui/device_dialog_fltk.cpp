@@ -44,7 +44,9 @@ void FltkDeviceDialog::PumpEvents(int wait_ms) {
   Fl::wait(wait_ms / 1000.0);
 }
 
-DeviceWindow* FltkDeviceDialog::window() const { return loaded_ ? &loaded_->window : nullptr; }
+DeviceWindow* FltkDeviceDialog::window() const {
+  return loaded_ ? &loaded_->window : nullptr;
+}
 
 void FltkDeviceDialog::Run(Handler handler) {
   if (!loaded_) return;
@@ -57,6 +59,8 @@ void FltkDeviceDialog::Run(Handler handler) {
   }
 }
 
-void FltkDeviceDialog::Unload() { loaded_.reset(); }
+void FltkDeviceDialog::Unload() {
+  loaded_.reset();
+}
 
 }  // namespace lumivane

@@ -23,7 +23,9 @@ void DeviceForm::Form_Load() {
   }
 }
 
-void DeviceForm::optDMXUSBpro_Click() { services_.probes.ScanProPorts(view_); }
+void DeviceForm::optDMXUSBpro_Click() {
+  services_.probes.ScanProPorts(view_);
+}
 
 std::optional<int16_t> DeviceForm::TypedPort() {
   const std::string text = view_.PortText();

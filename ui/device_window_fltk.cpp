@@ -97,8 +97,8 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   cmdOK_ = Make<Fl_Button>(ToPixels({2715, 2655, 1245, 435}), "OK");
   cmdOK_->callback(Dispatch, &events_.cmdOKClick);
 
-  optOpenDMXUSB_ = Make<Fl_Round_Button>(ToPixels({180, 210, 2400, 360}, kFrame1),
-                                         "Enttec Open DMX USB");
+  optOpenDMXUSB_ =
+      Make<Fl_Round_Button>(ToPixels({180, 210, 2400, 360}, kFrame1), "Enttec Open DMX USB");
   optOpenDMXUSB_->type(FL_RADIO_BUTTON);
 
   optDMXUSBpro_ =
@@ -193,13 +193,21 @@ std::string DeviceWindow::PortText() const {
   return std::string(txtCommPort_->value(), static_cast<size_t>(txtCommPort_->size()));
 }
 
-void DeviceWindow::SelectProWidget() { optDMXUSBpro_->setonly(); }
+void DeviceWindow::SelectProWidget() {
+  optDMXUSBpro_->setonly();
+}
 
-bool DeviceWindow::ProWidgetSelected() const { return optDMXUSBpro_->value() != 0; }
+bool DeviceWindow::ProWidgetSelected() const {
+  return optDMXUSBpro_->value() != 0;
+}
 
-bool DeviceWindow::OpenDmxSelected() const { return optOpenDMXUSB_->value() != 0; }
+bool DeviceWindow::OpenDmxSelected() const {
+  return optOpenDMXUSB_->value() != 0;
+}
 
-int DeviceWindow::ListCount() const { return devList_->size(); }
+int DeviceWindow::ListCount() const {
+  return devList_->size();
+}
 
 std::string DeviceWindow::ListText(int index) const {
   const char* text = devList_->text(index + 1);

@@ -14,6 +14,8 @@ bool OpenToolkitDisplay() {
   return true;
 }
 
-bool ToolkitDisplayIsOpen() { return fl_display != nullptr; }
+bool ToolkitDisplayIsOpen() {
+  return fl_display != nullptr;
+}
 
 }  // namespace lumivane

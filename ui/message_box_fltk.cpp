@@ -22,7 +22,9 @@ constexpr int kTextWidthMax = 420;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 25;
 
-void Dismiss(Fl_Widget* button, void*) { button->window()->hide(); }
+void Dismiss(Fl_Widget* button, void*) {
+  button->window()->hide();
+}
 
 }  // namespace
 
