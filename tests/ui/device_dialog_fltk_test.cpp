@@ -2,7 +2,12 @@
 // The real toolkit dialog, opened through Configure on a virtual display.
 #include "ui/device_dialog_fltk.h"
 
+// clang-format off
 // Before the X headers, whose macros (None, Bool) clash with them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+// clang-format on
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -13,8 +18,6 @@
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "plugin/output_driver.h"
 #include "tests/ui/dialog_fakes.h"
