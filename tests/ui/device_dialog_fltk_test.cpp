@@ -28,9 +28,9 @@
 namespace lumivane {
 namespace {
 
-using testing::CallLog;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using uitest::CallLog;
 
 class NoTransmitter final : public TransmitterWindow {
  public:
@@ -92,12 +92,12 @@ class DeviceDialogFltkTest : public ::testing::Test {
 
   DriverState state;
   CallLog log;
-  testing::RecordingSettings settings{log};
-  testing::RecordingProLink pro{log};
-  testing::RecordingOpenDmxLink openDmx{log};
-  testing::RecordingReports fallbackReports;
+  uitest::RecordingSettings settings{log};
+  uitest::RecordingProLink pro{log};
+  uitest::RecordingOpenDmxLink openDmx{log};
+  uitest::RecordingReports fallbackReports;
   ToolkitUserReports reports{fallbackReports};
-  testing::ScriptedProbes probes{log};
+  uitest::ScriptedProbes probes{log};
   DeviceRouting routing{state, pro, openDmx};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   NoTransmitter transmitter;
