@@ -45,6 +45,13 @@ check_installed_tree() {
   # DESTDIR) loads the plug-in file the pkg-config file names.
   local cflags
   cflags=$(pkg-config --cflags lumivane | sed "s|-I/|-I$root/|g")
+  # A sanitized plug-in file loads only into a program that starts the
+  # sanitizer's runtime.
+  if objdump -p "$root$plugin" | grep -q 'NEEDED.*libasan'; then
+    cflags+=" -fsanitize=address,undefined"
+  elif objdump -p "$root$plugin" | grep -q 'NEEDED.*libtsan'; then
+    cflags+=" -fsanitize=thread"
+  fi
   # shellcheck disable=SC2086
   if cc -std=c99 -Wall -Wextra -Wpedantic -Werror $cflags -o "$work/minimal_host" \
     "$LUMIVANE_TESTS_DIR/minimal_host.c" -ldl; then
