@@ -128,6 +128,20 @@ TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndP
   EXPECT_EQ(rootY, (768 - 214) / 2);
   EXPECT_EQ(frm.resizable(), nullptr);
 
+  // Hints for the window manager: move and close only, a dialog.
+  const Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(fl_display, fl_xid(&frm), motif, 0, 5, False, motif, &type, &format,
+                               &count, &after, &data),
+            Success);
+  ASSERT_EQ(count, 5u);
+  EXPECT_EQ(reinterpret_cast<unsigned long*>(data)[1], 4u | 32u);  // move | close
+  XFree(data);
+
   EXPECT_EQ(window().InfoCaption(), "Current Device: DMXUSBpro on port: 3");
   EXPECT_STREQ(window().txtCommPort().value(), " 3");
   ASSERT_EQ(window().ListCount(), 2);
