@@ -173,6 +173,7 @@ void DeviceWindow::Show() {
   window_->show();
   if (!placed_) {
     HintFixedDialog(*window_);
+    cmdOK_->take_focus();  // first in tab order
     placed_ = true;
   }
 }

@@ -205,6 +205,17 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
       focusOrder.push_back(child);
     }
   }
+  EXPECT_EQ(Fl::focus(), &w.cmdOK());
+  // Tab walks the focus along that order and back to the start.
+  std::vector<Fl_Widget*> tabbed;
+  for (int i = 0; i < 7; ++i) {
+    Fl::e_keysym = FL_Tab;
+    Fl::e_state = 0;
+    Fl::handle(FL_KEYBOARD, &w.frmDevice());
+    tabbed.push_back(Fl::focus());
+  }
+  EXPECT_THAT(tabbed, ElementsAre(&w.optOpenDMXUSB(), &w.optDMXUSBpro(), &w.txtCommPort(),
+                                  &w.devList(), &w.cmdTest(), &w.cmdOK(), &w.optOpenDMXUSB()));
   EXPECT_THAT(focusOrder, ElementsAre(&w.cmdOK(), &w.optOpenDMXUSB(), &w.optDMXUSBpro(),
                                       &w.txtCommPort(), &w.devList(), &w.cmdTest()));
 }
