@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "ui/label_text.h"
+#include "ui/window_hints_x11.h"
 
 namespace lumivane {
 namespace {
@@ -168,9 +169,13 @@ void DeviceWindow::Show() {
   if (!placed_) {
     window_->position(Fl::x() + (Fl::w() - window_->w()) / 2,
                       Fl::y() + (Fl::h() - window_->h()) / 2);
-    placed_ = true;
   }
   window_->show();
+  if (!placed_) {
+    HintFixedDialog(*window_);
+    cmdOK_->take_focus();  // first in tab order
+    placed_ = true;
+  }
 }
 
 void DeviceWindow::Dispatch(Fl_Widget*, void* handler) {

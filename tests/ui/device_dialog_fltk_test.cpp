@@ -128,6 +128,20 @@ TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndP
   EXPECT_EQ(rootY, (768 - 214) / 2);
   EXPECT_EQ(frm.resizable(), nullptr);
 
+  // Hints for the window manager: move and close only, a dialog.
+  const Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(fl_display, fl_xid(&frm), motif, 0, 5, False, motif, &type, &format,
+                               &count, &after, &data),
+            Success);
+  ASSERT_EQ(count, 5u);
+  EXPECT_EQ(reinterpret_cast<unsigned long*>(data)[1], 4u | 32u);  // move | close
+  XFree(data);
+
   EXPECT_EQ(window().InfoCaption(), "Current Device: DMXUSBpro on port: 3");
   EXPECT_STREQ(window().txtCommPort().value(), " 3");
   ASSERT_EQ(window().ListCount(), 2);
@@ -191,6 +205,17 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
       focusOrder.push_back(child);
     }
   }
+  EXPECT_EQ(Fl::focus(), &w.cmdOK());
+  // Tab walks the focus along that order and back to the start.
+  std::vector<Fl_Widget*> tabbed;
+  for (int i = 0; i < 7; ++i) {
+    Fl::e_keysym = FL_Tab;
+    Fl::e_state = 0;
+    Fl::handle(FL_KEYBOARD, &w.frmDevice());
+    tabbed.push_back(Fl::focus());
+  }
+  EXPECT_THAT(tabbed, ElementsAre(&w.optOpenDMXUSB(), &w.optDMXUSBpro(), &w.txtCommPort(),
+                                  &w.devList(), &w.cmdTest(), &w.cmdOK(), &w.optOpenDMXUSB()));
   EXPECT_THAT(focusOrder, ElementsAre(&w.cmdOK(), &w.optOpenDMXUSB(), &w.optDMXUSBpro(),
                                       &w.txtCommPort(), &w.devList(), &w.cmdTest()));
 }
