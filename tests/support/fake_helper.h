@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The host's helper object as a host would hand it over: reference counted
-// through its ops. Starts with the host's own reference.
+// through its ops. Starts with the host's own reference. Declare it before
+// the plug-in that holds it, so it outlives the reference.
 #pragma once
 
 #include <cstdint>
