@@ -177,8 +177,10 @@ std::string KeyFileSettingsStore::EscapeGroupName(std::string_view name) {
       out += ch;
     }
   }
-  // A group or key name may not start or end with a blank.
+  // A group or key name may not start or end with a blank, and a key line
+  // starting with '#' would read back as a comment.
   if (!out.empty() && out.front() == ' ') out.replace(0, 1, "%20");
+  if (!out.empty() && out.front() == '#') out.replace(0, 1, "%23");
   if (!out.empty() && out.back() == ' ') out.replace(out.size() - 1, 1, "%20");
   if (out.empty()) return "%";
   return out;
