@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/abi_object.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,11 @@
 namespace lumivane {
 namespace {
 
-thread_local std::string tLastError;
+// A plain buffer, not a std::string: a thread-local with a destructor
+// would keep the plug-in file loaded after the host's dlclose, and a
+// reload would then find the old state instead of a fresh one.
+constexpr size_t kLastErrorSize = 1024;
+thread_local char tLastError[kLastErrorSize];
 
 struct DriverObject {
   lv_object base;  // first: a host sees only this
@@ -149,8 +154,16 @@ const char* TypeDescription() {
          "method\t10\tTerm\t\tbool\n";
 }
 
-const char* LastErrorDescription() { return tLastError.c_str(); }
+const char* LastErrorDescription() { return tLastError; }
 
-void SetLastErrorDescription(std::string_view text) { tLastError.assign(text); }
+void SetLastErrorDescription(std::string_view text) {
+  size_t size = std::min(text.size(), kLastErrorSize - 1);
+  // Cut a long text between characters, not inside one.
+  if (size < text.size()) {
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  }
+  std::memcpy(tLastError, text.data(), size);
+  tLastError[size] = '\0';
+}
 
 }  // namespace lumivane

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The C operations table and call by name, over a Plugin of fakes.
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -192,6 +193,17 @@ TEST_F(Abi, ErrorDescriptionFollowsTheLastCall) {
   EXPECT_STREQ(LastErrorDescription(), "Overflow");
   EXPECT_EQ(object->ops->Enable(object, &result), 0);
   EXPECT_STREQ(LastErrorDescription(), "");
+}
+
+TEST(LastErrorDescription, LongTextIsCutBetweenCharacters) {
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "\xc3\xa9";
+  SetLastErrorDescription(text);
+  const std::string kept = LastErrorDescription();
+  EXPECT_GT(kept.size(), 500u);
+  EXPECT_TRUE(text.starts_with(kept));
+  EXPECT_TRUE(g_utf8_validate(kept.data(), static_cast<gssize>(kept.size()), nullptr));
+  SetLastErrorDescription("");
 }
 
 TEST_F(Abi, ReferenceCountingAndInterfaces) {

@@ -80,7 +80,8 @@ const char* const kNames[] = {
     "x.conf.lock",
 };
 
-class SettingsNames : public SettingsStoreTest, public ::testing::WithParamInterface<const char*> {};
+class SettingsNames : public SettingsStoreTest,
+                      public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(SettingsNames, RoundTripAsTitleAndAsFileInsideTheFolder) {
   const std::string name = GetParam();
@@ -117,8 +118,8 @@ TEST_F(SettingsStoreTest, NoTwoNamesShareAPlace) {
 }
 
 TEST_F(SettingsStoreTest, ValuesAndKeysRoundTripExactly) {
-  const char* const values[] = {"",      " 7 ",   "   ",       "a\\b", "line\nbreak", "\ttab",
-                                "ü ☃", "=",     "[Plugins]", "#x",   "trailing\\", "a;b"};
+  const char* const values[] = {"",    " 7 ", "   ",       "a\\b", "line\nbreak", "\ttab",
+                                "ü ☃", "=",   "[Plugins]", "#x",   "trailing\\",  "a;b"};
   const char* const keys[] = {"comPort", "DeviceType", "#hash", " spaced ", "a=b", "[x]", "k;"};
   for (const char* key : keys) {
     for (const char* value : values) {
@@ -219,8 +220,8 @@ TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
 
   GKeyFile* file = g_key_file_new();
   GError* error = nullptr;
-  EXPECT_TRUE(g_key_file_load_from_file(file, store.FileFor("Shared").c_str(), G_KEY_FILE_NONE,
-                                        &error))
+  EXPECT_TRUE(
+      g_key_file_load_from_file(file, store.FileFor("Shared").c_str(), G_KEY_FILE_NONE, &error))
       << (error != nullptr ? error->message : "");
   g_clear_error(&error);
   gsize keys = 0;
@@ -254,7 +255,8 @@ class DefaultFolder : public ::testing::TestWithParam<FolderCase> {
   void SetUp() override {
     for (const char* name : {"XDG_CONFIG_HOME", "HOME"}) {
       const char* value = std::getenv(name);
-      saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+      saved_.emplace_back(name,
+                          value != nullptr ? std::optional<std::string>(value) : std::nullopt);
     }
   }
   void TearDown() override {
