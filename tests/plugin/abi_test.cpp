@@ -6,12 +6,15 @@
 #include <sstream>
 #include <vector>
 
+#include "tests/support/case_names.h"
 #include "tests/support/driver_caller.h"
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 using detail::I4;
 using detail::Object;

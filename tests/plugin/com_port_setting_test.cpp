@@ -15,6 +15,10 @@ struct Conversion {
   int16_t port;
 };
 
+void PrintTo(const Conversion& c, std::ostream* os) {
+  *os << ::testing::PrintToString(c.text);
+}
+
 // The stored text as the platform's text-to-integer conversion reads it.
 const Conversion kConversions[] = {
     {"", 0, 0},

@@ -13,10 +13,13 @@
 
 #include "plugin/failure.h"
 #include "plugin/keyfile_settings_store.h"
+#include "tests/support/case_names.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 namespace fs = std::filesystem;
 
