@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -25,11 +26,13 @@ namespace lumivane {
 // place.
 //
 // Writes are atomic (temporary file, fsync, rename) under an flock on
-// "<file>.lock", keep the file's mode, and never overwrite a file that does
-// not parse.
+// "<file>.lock", keep the file's mode (and a symbolic link, by replacing its
+// target), and never overwrite a file that does not parse.
 class KeyFileSettingsStore final : public SettingsStore {
  public:
-  explicit KeyFileSettingsStore(std::filesystem::path folder);
+  // A write waits at most lockTimeout for another process's write.
+  explicit KeyFileSettingsStore(std::filesystem::path folder,
+                                std::chrono::milliseconds lockTimeout = std::chrono::seconds(5));
   // The folder for the current user ($XDG_CONFIG_HOME, else ~/.config).
   static std::filesystem::path DefaultFolder();
 
@@ -49,6 +52,7 @@ class KeyFileSettingsStore final : public SettingsStore {
 
  private:
   std::filesystem::path folder_;
+  std::chrono::milliseconds lockTimeout_;
 };
 
 }  // namespace lumivane

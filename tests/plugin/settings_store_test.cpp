@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -189,6 +191,48 @@ TEST_F(SettingsStoreTest, ModeIsKept) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(store.Read("T", PluginSection("F"), "DeviceType"), "OpenDMXUSB");
   EXPECT_EQ(store.Read("T", PluginSection("F"), "comPort"), "3");
+}
+
+TEST_F(SettingsStoreTest, WriteKeepsCommentsTranslationsAndOtherGroups) {
+  fs::create_directories(folder);
+  Put(store.FileFor("T"),
+      "# set up by hand\n[Plugins\\F]\ncomPort=3\nDeviceType[de]=x\n[Plugins\\G]\ncomPort=9\n");
+  store.Write("T", PluginSection("F"), "DeviceType", "DMXUSBpro");
+  const std::string after = Contents(store.FileFor("T"));
+  for (const char* kept : {"# set up by hand", "DeviceType[de]=x", "[Plugins\\G]\ncomPort=9"}) {
+    EXPECT_NE(after.find(kept), std::string::npos) << kept << " lost from:\n" << after;
+  }
+  EXPECT_EQ(store.Read("T", PluginSection("F"), "DeviceType"), "DMXUSBpro");
+}
+
+TEST_F(SettingsStoreTest, LinkedFileIsWrittenWhereItPoints) {
+  fs::create_directories(folder);
+  const fs::path real = root.path() / "dotfiles-T.conf";
+  Put(real, "[Plugins\\F]\ncomPort=3\n");
+  fs::create_symlink(real, store.FileFor("T"));
+  store.Write("T", PluginSection("F"), "comPort", "4");
+  EXPECT_TRUE(fs::is_symlink(store.FileFor("T")));
+  EXPECT_EQ(Contents(real), "[Plugins\\F]\ncomPort=4\n");
+}
+
+TEST_F(SettingsStoreTest, WriterThatHoldsTheLockDoesNotHangAnother) {
+  KeyFileSettingsStore impatient(folder, std::chrono::milliseconds(50));
+  impatient.Write("T", PluginSection("F"), "comPort", "3");
+  const int held = ::open((store.FileFor("T").string() + ".lock").c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  try {
+    impatient.Write("T", PluginSection("F"), "comPort", "4");
+    ADD_FAILURE() << "wrote past another writer's lock";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 9102);
+    EXPECT_NE(std::string(failure.description()).find("locked"), std::string::npos);
+  }
+  ::close(held);
+  EXPECT_EQ(store.Read("T", PluginSection("F"), "comPort"), "3");
+  impatient.Write("T", PluginSection("F"), "comPort", "4");
+  EXPECT_EQ(store.Read("T", PluginSection("F"), "comPort"), "4");
 }
 
 TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
