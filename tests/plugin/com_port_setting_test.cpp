@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include "plugin/failure.h"
 #include "plugin/number_text.h"
 
@@ -73,6 +75,18 @@ INSTANTIATE_TEST_SUITE_P(Texts, ComPortSetting, ::testing::ValuesIn(kConversions
                          [](const ::testing::TestParamInfo<Conversion>& param) {
                            return "text" + std::to_string(param.index);
                          });
+
+TEST(ComPortSetting, HostRoundingModeDoesNotMatter) {
+  const int saved = std::fegetround();
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    std::fesetround(mode);
+    EXPECT_EQ(ConvertComPortSetting("2.5"), 2);
+    EXPECT_EQ(ConvertComPortSetting("3.5"), 4);
+    EXPECT_EQ(ConvertComPortSetting("-2.5"), -2);
+    EXPECT_EQ(ConvertComPortSetting("2.6"), 3);
+  }
+  std::fesetround(saved);
+}
 
 TEST(ComPortSetting, StoredAsPlainDecimal) {
   EXPECT_EQ(FormatComPortSetting(3), "3");
