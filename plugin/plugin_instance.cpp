@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/plugin_instance.h"
 
+#include "opendmx/d2xx_libftdi.h"
+#include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
 
@@ -14,13 +16,6 @@ class NoProLink final : public ProLink {
   void CloseProPort() override {}
   void SendProUniverse() override {}
   void RequestProSerial() override {}
-};
-
-class NoOpenDmxLink final : public OpenDmxLink {
- public:
-  void StartOpenDmx() override {}
-  void StopOpenDmx() override {}
-  void StageOpenDmxFrame(const Universe&) override {}
 };
 
 class NoTransmitter final : public TransmitterWindow {
@@ -49,7 +44,11 @@ class RealPluginInstance final : public PluginInstance {
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
   NoProLink pro_;
-  NoOpenDmxLink openDmx_;
+  // Destroyed before the adaptor: the link joins its transmitter and
+  // closes the device when the plug-in file is unloaded.
+  std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
+  PosixMonotonicClock clock_;
+  OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
   NoTransmitter transmitter_;
   NoDialog dialog_;
   DeviceRouting routing_;
