@@ -14,6 +14,10 @@ using lumivane::TextArgument;
 
 namespace {
 
+void RequireResult(const void* result) {
+  if (result == nullptr) throw Failure(ErrorNumber::kInvalidCall, "the result is NULL");
+}
+
 void RequireAll(std::initializer_list<const void*> pointers) {
   for (const void* p : pointers) {
     if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
@@ -27,7 +31,7 @@ extern "C" {
 LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char** path) {
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({app_title, path});
+    RequireResult(path);
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     *path = CopyText(store.FileFor(TextArgument(app_title, "the title")).string());
   });
