@@ -12,9 +12,8 @@
 namespace lumivane {
 namespace {
 
-// A plain buffer, not a std::string: a thread-local with a destructor
-// would keep the plug-in file loaded after the host's dlclose, and a
-// reload would then find the old state instead of a fresh one.
+// A plain buffer, not a std::string: a thread-local with a destructor keeps
+// the plug-in file mapped after the host's dlclose, and what it holds with it.
 constexpr size_t kLastErrorSize = 1024;
 thread_local char tLastError[kLastErrorSize];
 
@@ -158,7 +157,7 @@ const char* LastErrorDescription() { return tLastError; }
 
 void SetLastErrorDescription(std::string_view text) {
   size_t size = std::min(text.size(), kLastErrorSize - 1);
-  // Cut a long text between characters, not inside one.
+  // Cut long texts at a character boundary, so what is left stays UTF-8.
   if (size < text.size()) {
     while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
   }
