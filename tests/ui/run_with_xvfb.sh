@@ -18,24 +18,27 @@ if ! command -v Xvfb >/dev/null 2>&1; then
   exit 77
 fi
 
-number=${display#:}
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+ready=$(mktemp)
+# Xvfb writes the display number to the -displayfd file once it serves.
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
+  >/dev/null 2>&1 &
 xvfb_pid=$!
 stop_server() {
   kill "$xvfb_pid" 2>/dev/null
   wait "$xvfb_pid" 2>/dev/null
+  rm -f "$ready"
 }
 trap stop_server EXIT
 
 for _ in $(seq 100); do
-  [ -S "/tmp/.X11-unix/X$number" ] && break
+  [ -s "$ready" ] && break
   if ! kill -0 "$xvfb_pid" 2>/dev/null; then
     echo "Xvfb could not start on $display (is the display number in use?)" >&2
     exit 1
   fi
   sleep 0.1
 done
-if [ ! -S "/tmp/.X11-unix/X$number" ]; then
+if [ ! -s "$ready" ]; then
   echo "Xvfb did not come up on $display" >&2
   exit 1
 fi
