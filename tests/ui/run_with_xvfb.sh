@@ -19,27 +19,38 @@ if ! command -v Xvfb >/dev/null 2>&1; then
 fi
 
 ready=$(mktemp)
-# Xvfb writes the display number to the -displayfd file once it serves.
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
-  >/dev/null 2>&1 &
-xvfb_pid=$!
+log=$(mktemp)
+xvfb_pid=""
 stop_server() {
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
-  rm -f "$ready"
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  rm -f "$ready" "$log"
 }
 trap stop_server EXIT
 
-for _ in $(seq 100); do
+# Xvfb writes the display number to the -displayfd file once it serves. A
+# server of an earlier run may still be going away: try a few times.
+for attempt in 1 2 3; do
+  : >"$ready"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
+    >"$log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$ready" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
   [ -s "$ready" ] && break
-  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "Xvfb could not start on $display (is the display number in use?)" >&2
-    exit 1
-  fi
-  sleep 0.1
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  sleep 1
 done
 if [ ! -s "$ready" ]; then
-  echo "Xvfb did not come up on $display" >&2
+  echo "Xvfb could not start on $display (is the display number in use?):" >&2
+  cat "$log" >&2
   exit 1
 fi
 
