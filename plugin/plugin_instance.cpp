@@ -5,24 +5,16 @@
 #include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "prowidget/port_scan.h"
+#include "prowidget/port_test.h"
+#include "prowidget/serial_port_posix.h"
+#include "prowidget/transmitter.h"
+#include "prowidget/widget_link.h"
 
 namespace lumivane {
 namespace {
 
 // Parts whose real implementation has not been wired in yet.
-class NoProLink final : public ProLink {
- public:
-  void OpenProPort() override {}
-  void CloseProPort() override {}
-  void SendProUniverse() override {}
-  void RequestProSerial() override {}
-};
-
-class NoTransmitter final : public TransmitterWindow {
- public:
-  void Load() override {}
-};
-
 class NoDialog final : public DeviceDialog {
  public:
   void Show() override {}
@@ -34,25 +26,35 @@ class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder()),
+        transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
+        pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
   Plugin& plugin() override { return plugin_; }
 
+  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
+  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
+    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
+  }
+
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
-  NoProLink pro_;
+  Transmitter transmitter_;
+  WidgetLink pro_;
   // Destroyed before the adaptor: the link joins its transmitter and
   // closes the device when the plug-in file is unloaded.
   std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
   PosixMonotonicClock clock_;
   OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
-  NoTransmitter transmitter_;
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace

@@ -4,12 +4,15 @@
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
+#include "plugin/plugin_instance.h"
+#include "prowidget/port_map.h"
 
 using lumivane::CopyText;
 using lumivane::ErrorNumber;
 using lumivane::Failure;
 using lumivane::GuardAbiCall;
 using lumivane::KeyFileSettingsStore;
+using lumivane::PortMap;
 using lumivane::TextArgument;
 
 namespace {
@@ -23,6 +26,30 @@ void RequireAll(std::initializer_list<const void*> pointers) {
     if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
   }
 }
+
+// The tool's callback table as the finder's display. Texts are handed on
+// NUL-terminated; a callback left NULL is not called.
+class CallbackWidgetDisplay final : public lumivane::WidgetDisplay {
+ public:
+  explicit CallbackWidgetDisplay(const lv_widget_display& table) : table_(table) {}
+  void AddListEntry(std::string_view text) override {
+    if (table_.add_list_entry) table_.add_list_entry(table_.context, std::string(text).c_str());
+  }
+  void SetLastEntryItemData(int32_t data) override {
+    if (table_.set_last_entry_item_data) table_.set_last_entry_item_data(table_.context, data);
+  }
+  void SetInfoCaption(std::string_view text) override {
+    if (table_.set_info_caption) table_.set_info_caption(table_.context, std::string(text).c_str());
+  }
+  void SetResultCaption(std::string_view text) override {
+    if (table_.set_result_caption) {
+      table_.set_result_caption(table_.context, std::string(text).c_str());
+    }
+  }
+
+ private:
+  const lv_widget_display& table_;
+};
 
 }  // namespace
 
@@ -57,6 +84,60 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
                 TextArgument(key, "the key"), TextArgument(value, "the value"));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
+  if (text != nullptr) *text = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({text});
+    std::string lines;
+    for (const PortMap::Entry& entry : PortMap().Entries()) {
+      lines += std::to_string(entry.port) + "\t" + entry.device.string() + "\t" +
+               (entry.linked ? "link" : "default") + "\n";
+    }
+    *text = CopyText(lines);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
+  if (path != nullptr) *path = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({path});
+    const PortMap map;
+    const auto target = map.LinkTarget(port);
+    *path = CopyText(target ? target->string() : map.DevicePath(port).string());
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
+  return GuardAbiCall([&] {
+    RequireAll({device_path});
+    PortMap().Link(port, TextArgument(device_path, "the device path"));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_unlink(int32_t port, lv_bool* had_link) {
+  if (had_link != nullptr) *had_link = LV_FALSE;
+  return GuardAbiCall([&] {
+    const bool had = PortMap().Unlink(port);
+    if (had_link != nullptr) *had_link = had ? LV_TRUE : LV_FALSE;
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* display) {
+  return GuardAbiCall([&] {
+    RequireAll({display});
+    CallbackWidgetDisplay callbacks(*display);
+    lumivane::PluginInstance::Get().ScanProPorts(callbacks);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget_display* display) {
+  return GuardAbiCall([&] {
+    RequireAll({display});
+    CallbackWidgetDisplay callbacks(*display);
+    lumivane::PluginInstance::Get().TestProPort(port, callbacks);
   });
 }
 
