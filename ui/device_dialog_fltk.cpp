@@ -63,7 +63,9 @@ void FltkDeviceDialog::Run(Handler handler) {
 }
 
 void FltkDeviceDialog::Unload() {
-  loaded_.reset();
+  // Called from the window's own callback: hide it now, discard it later.
+  closed_ = std::move(loaded_);
+  if (closed_) closed_->window.frmDevice().hide();
 }
 
 }  // namespace lumivane

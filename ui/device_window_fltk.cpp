@@ -160,10 +160,9 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   window_->size_range(client.w, client.h, client.w, client.h);
 }
 
-DeviceWindow::~DeviceWindow() {
-  window_->hide();
-  Fl::delete_widget(window_.release());
-}
+// Never destroyed inside one of the window's own callbacks (the dialog
+// defers that), so the window can go at once.
+DeviceWindow::~DeviceWindow() = default;
 
 void DeviceWindow::Show() {
   if (!placed_) {

@@ -4,12 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "prowidget/port_scan.h"
-#include "prowidget/port_test.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
+#include "tests/ui/widget_probes.h"
 #include "ui/device_form.h"
 
 namespace lumivane {
@@ -19,31 +18,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Entry = uitest::MemoryDeviceView::Entry;
 using testing::Bytes;
-
-// The scan and Test as the plug-in wires them.
-class WidgetProbes final : public ProPortProbes {
- public:
-  WidgetProbes(Transmitter& transmitter, ProLink& pro, ReplyParser& parser, Sleeper& sleeper,
-               UserReports& reports)
-      : transmitter_(transmitter),
-        pro_(pro),
-        parser_(parser),
-        sleeper_(sleeper),
-        reports_(reports),
-        scan_(transmitter, pro, parser, sleeper) {}
-  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
-  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
-    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
-  }
-
- private:
-  Transmitter& transmitter_;
-  ProLink& pro_;
-  ReplyParser& parser_;
-  Sleeper& sleeper_;
-  UserReports& reports_;
-  PortScan scan_;
-};
 
 const std::string kSerialReply = Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7});
 const std::string kSerialDump = "7E A 4 0 12 34 56 78 E7 ";
@@ -72,7 +46,7 @@ class DeviceFormWidgetTest : public ::testing::Test {
   DeviceRouting routing{state, pro, openDmx};
   testing::CountingSleeper sleeper;
   ReplyParser parser{reports};
-  WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
+  uitest::WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
   uitest::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 };
