@@ -20,7 +20,7 @@
 #include "plugin/abi_object.h"
 
 using namespace lumivane;
-using namespace lumivane::fuzz;
+using namespace lumivane::fakes;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "plugin/device_routing.h"
 #include "plugin/output_driver.h"
 
-namespace lumivane::fuzz {
+namespace lumivane::fakes {
 
 // Settings in memory.
 class MemorySettings final : public SettingsStore {
@@ -92,4 +92,4 @@ struct FakePlugin {
   Plugin plugin{state, settings, windows, pro, routing, windows};
 };
 
-}  // namespace lumivane::fuzz
+}  // namespace lumivane::fakes
