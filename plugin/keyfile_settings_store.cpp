@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +57,19 @@ std::string SystemError(std::string_view what, const fs::path& path, int error) 
   return std::string(what) + " " + path.string() + ": " + std::strerror(error);
 }
 
+// The home folder of the account, for a process started without HOME.
+std::string HomeFromPasswd() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && *found->pw_dir == '/') {
+    return found->pw_dir;
+  }
+  return "/";
+}
+
 enum class Load { kMissing, kLoaded };
 
 // Loads the file, or reports it missing. Throws for a file that exists but
@@ -104,7 +118,8 @@ void ReplaceFile(const fs::path& path, const std::string& data) {
     ::unlink(temp.c_str());
     WriteFailed(what, path, error);
   };
-  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0) fail("cannot set the mode of");
+  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0)
+    fail("cannot set the mode of");
   if (!WriteAll(fd.get(), data.data(), data.size())) fail("cannot write");
   if (::fsync(fd.get()) != 0) fail("cannot flush");
   if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
@@ -128,7 +143,7 @@ fs::path KeyFileSettingsStore::DefaultFolder() {
   } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     base = fs::path(home) / ".config";
   } else {
-    base = "/tmp";
+    base = fs::path(HomeFromPasswd()) / ".config";
   }
   return base / "lumivane" / "settings";
 }
@@ -175,12 +190,17 @@ fs::path KeyFileSettingsStore::FileFor(std::string_view app) const {
 
 std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view section,
                                        std::string_view key) {
-  KeyFilePtr file(g_key_file_new());
   try {
-    if (LoadKeyFile(file.get(), FileFor(app)) == Load::kMissing) return {};
+    return ReadChecked(app, section, key);
   } catch (const Failure&) {
     return {};  // what cannot be read reads as empty; the file is left alone
   }
+}
+
+std::string KeyFileSettingsStore::ReadChecked(std::string_view app, std::string_view section,
+                                              std::string_view key) const {
+  KeyFilePtr file(g_key_file_new());
+  if (LoadKeyFile(file.get(), FileFor(app)) == Load::kMissing) return {};
   GText value(g_key_file_get_string(file.get(), EscapeGroupName(section).c_str(),
                                     EscapeGroupName(key).c_str(), nullptr));
   return value ? std::string(value.get()) : std::string();
@@ -188,6 +208,11 @@ std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view se
 
 void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
                                  std::string_view key, std::string_view value) {
+  // GKeyFile reads back only UTF-8 without NUL; refuse the rest up front.
+  if (value.find('\0') != std::string_view::npos ||
+      !g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
+    throw Failure(ErrorNumber::kSettingsWriteFailed, "the value is not valid UTF-8 text");
+  }
   std::error_code ec;
   fs::create_directories(folder_, ec);
   if (ec) throw Failure(ErrorNumber::kSettingsWriteFailed, folder_.string() + ": " + ec.message());
@@ -201,11 +226,6 @@ void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
   KeyFilePtr file(g_key_file_new());
   LoadKeyFile(file.get(), path);  // throws for a corrupt file: never overwrite it
   const std::string text(value);
-  // GKeyFile reads back only UTF-8 without NUL; refuse the rest up front.
-  if (text.find('\0') != std::string::npos ||
-      !g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    throw Failure(ErrorNumber::kSettingsWriteFailed, "the value is not valid UTF-8 text");
-  }
   g_key_file_set_string(file.get(), EscapeGroupName(section).c_str(), EscapeGroupName(key).c_str(),
                         text.c_str());
   gsize size = 0;

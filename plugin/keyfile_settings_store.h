@@ -30,8 +30,11 @@ class KeyFileSettingsStore final : public SettingsStore {
   // The folder for the current user ($XDG_CONFIG_HOME, else ~/.config).
   static std::filesystem::path DefaultFolder();
 
-  std::string Read(std::string_view app, std::string_view section,
-                   std::string_view key) override;
+  std::string Read(std::string_view app, std::string_view section, std::string_view key) override;
+  // Like Read, but a file that exists and cannot be read or does not parse
+  // throws Failure (9100, 9101) instead of reading as "". For tools.
+  std::string ReadChecked(std::string_view app, std::string_view section,
+                          std::string_view key) const;
   void Write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override;
 

@@ -14,10 +14,8 @@ using lumivane::TextArgument;
 
 namespace {
 
-void RequireAll(std::initializer_list<const void*> pointers) {
-  for (const void* p : pointers) {
-    if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
-  }
+void RequireResult(const void* result) {
+  if (result == nullptr) throw Failure(ErrorNumber::kInvalidCall, "the result is NULL");
 }
 
 }  // namespace
@@ -27,7 +25,7 @@ extern "C" {
 LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char** path) {
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({app_title, path});
+    RequireResult(path);
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     *path = CopyText(store.FileFor(TextArgument(app_title, "the title")).string());
   });
@@ -37,19 +35,18 @@ LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const 
                                                    const char* key, char** value) {
   if (value != nullptr) *value = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({app_title, plugin_file, key, value});
+    RequireResult(value);
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
-    *value = CopyText(store.Read(TextArgument(app_title, "the title"),
-                                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
-                                 TextArgument(key, "the key")));
+    *value =
+        CopyText(store.ReadChecked(TextArgument(app_title, "the title"),
+                                   lumivane::PluginSection(TextArgument(plugin_file, "the file")),
+                                   TextArgument(key, "the key")));
   });
 }
 
-LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
-                                                    const char* plugin_file, const char* key,
-                                                    const char* value) {
+LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const char* plugin_file,
+                                                    const char* key, const char* value) {
   return GuardAbiCall([&] {
-    RequireAll({app_title, plugin_file, key, value});
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
