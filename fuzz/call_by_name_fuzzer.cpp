@@ -15,12 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/driver_fakes.h"
 #include "fuzz/fuzz_check.h"
 #include "plugin/abi_object.h"
+#include "tests/support/fake_helper.h"
+#include "tests/support/test_plugin.h"
 
 using namespace lumivane;
-using namespace lumivane::fakes;
+using namespace lumivane::testing;
 
 namespace {
 
@@ -83,15 +84,15 @@ class Session {
  public:
   explicit Session(FuzzedDataProvider& in) : in_(in) {
     // Valid settings, so init fails only on its arguments.
-    fake_.settings.Write("T", PluginSection("F"), kKeyComPort, "3");
-    fake_.settings.Write("T", PluginSection("F"), kKeyDeviceType, "DMXUSBpro");
+    fake_.settings.Put("T", "F", kKeyComPort, "3");
+    fake_.settings.Put("T", "F", kKeyDeviceType, "DMXUSBpro");
     object_ = NewDriverObject(fake_.plugin);
   }
   ~Session() {
     lv_bool ignored;
     object_->ops->Term(object_, &ignored);
     FUZZ_CHECK(object_->ops->Release(object_) == 0);
-    FUZZ_CHECK(helper_.refs == 0);  // every reference taken was dropped
+    FUZZ_CHECK(helper_.held() == 0);  // every reference taken was dropped
   }
 
   void Step() {
@@ -131,7 +132,7 @@ class Session {
         break;
       case 6:
         arg.type = LV_OBJECT;
-        arg.value.object = in_.ConsumeBool() ? &helper_.base : nullptr;
+        arg.value.object = in_.ConsumeBool() ? helper_.get() : nullptr;
         break;
       default:
         arg.type = in_.ConsumeIntegral<int32_t>();
@@ -156,7 +157,7 @@ class Session {
     result.type = 0x5A5A;
 
     const Snapshot before = Take(fake_.state);
-    const LinkCalls callsBefore = fake_.calls;
+    const size_t callsBefore = fake_.log.size();
     const lv_status status = object_->ops->Invoke(object_, name.c_str(), args.data(), argc,
                                                   wantResult ? &result : nullptr);
     Check(status, before, callsBefore);
@@ -187,7 +188,7 @@ class Session {
 
   void DirectStep() {
     const Snapshot before = Take(fake_.state);
-    const LinkCalls callsBefore = fake_.calls;
+    const size_t callsBefore = fake_.log.size();
     lv_bool result = 7;
     lv_bool* out = in_.ConsumeIntegralInRange(0, 9) == 0 ? nullptr : &result;
     lv_status status = 0;
@@ -196,13 +197,13 @@ class Session {
         const int32_t channel = in_.ConsumeIntegralInRange<int32_t>(-1, 514);
         const int32_t value = in_.ConsumeIntegralInRange<int32_t>(-2, 258);
         const bool nullChannel = in_.ConsumeIntegralInRange(0, 9) == 0;
+        const int pushesBefore = fake_.pro.pushes();
         status = object_->ops->SetChannel(object_, nullChannel ? nullptr : &channel, &value, out);
         if (status == 0) {
           const bool inRange = channel >= 1 && channel <= kChannelCount;
           FUZZ_CHECK(result == (inRange ? LV_TRUE : LV_FALSE));
           if (inRange) FUZZ_CHECK(fake_.state.dmxData[channel] == value);
-          FUZZ_CHECK(fake_.calls.sends ==
-                     callsBefore.sends + (fake_.state.deviceType == "DMXUSBpro" ? 1 : 0));
+          FUZZ_CHECK(fake_.pro.pushes() == pushesBefore + (fake_.state.deviceType == "DMXUSBpro"));
         }
         break;
       }
@@ -212,7 +213,7 @@ class Session {
         const std::string file = in_.ConsumeBool() ? "F" : in_.ConsumeRandomLengthString(8);
         const char* titlePtr = in_.ConsumeIntegralInRange(0, 9) == 0 ? nullptr : title.c_str();
         const char* filePtr = file.c_str();
-        lv_helper* helper = in_.ConsumeBool() ? &helper_.base : nullptr;
+        lv_helper* helper = in_.ConsumeBool() ? helper_.get() : nullptr;
         const bool nullTitleRef = in_.ConsumeIntegralInRange(0, 9) == 0;
         status =
             object_->ops->init(object_, nullTitleRef ? nullptr : &titlePtr, &filePtr, &helper, out);
@@ -243,17 +244,17 @@ class Session {
   }
 
   // What holds after any call.
-  void Check(lv_status status, const Snapshot& before, const LinkCalls& callsBefore) {
+  void Check(lv_status status, const Snapshot& before, size_t callsBefore) {
     FUZZ_CHECK(Documented(status));
     if (status == 0) return;
     FUZZ_CHECK(*lumivane::LastErrorDescription() != '\0');
     FUZZ_CHECK(Take(fake_.state) == before);
-    FUZZ_CHECK(fake_.calls == callsBefore);
+    FUZZ_CHECK(fake_.log.size() == callsBefore);  // reached no fake
   }
 
   FuzzedDataProvider& in_;
-  FakePlugin fake_;
-  CountedHelper helper_;
+  FakeHelper helper_;  // outlives the plug-in that holds it
+  TestPlugin fake_;
   lv_object* object_ = nullptr;
   std::deque<std::string> texts_;
 };

@@ -59,8 +59,10 @@ std::string_view WithoutTrailingCr(std::string_view value) {
   return value;
 }
 
-// Every raw value of a key file, or nothing when it does not parse.
+// Every raw value of a key file, or nothing when it does not parse. A NUL
+// byte makes a file damaged: GKeyFile would read each line only up to it.
 std::optional<Values> Parse(std::string_view bytes) {
+  if (bytes.find('\0') != std::string_view::npos) return std::nullopt;
   GKeyFile* file = g_key_file_new();
   std::optional<Values> values;
   if (g_key_file_load_from_data(file, bytes.data(), bytes.size(), G_KEY_FILE_KEEP_COMMENTS,

@@ -76,16 +76,27 @@ enum class Load { kMissing, kLoaded };
 // cannot be read or does not parse.
 Load LoadKeyFile(GKeyFile* file, const fs::path& path) {
   GError* error = nullptr;
-  if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
+  gchar* raw = nullptr;
+  gsize size = 0;
+  if (!g_file_get_contents(path.c_str(), &raw, &size, &error)) {
+    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    const std::string message = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    if (missing) return Load::kMissing;
+    throw Failure(ErrorNumber::kSettingsUnreadable, path.string() + ": " + message);
+  }
+  const GText contents(raw);
+  // GKeyFile reads a line only up to a NUL byte; rewriting such a file would
+  // drop the rest of the line, so it counts as damaged.
+  if (std::memchr(contents.get(), '\0', size) != nullptr) {
+    throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": it holds a NUL byte");
+  }
+  if (g_key_file_load_from_data(file, contents.get(), size, G_KEY_FILE_KEEP_COMMENTS, &error)) {
     return Load::kLoaded;
   }
-  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-  const bool parse = error != nullptr && error->domain == G_KEY_FILE_ERROR;
   const std::string message = error != nullptr ? error->message : "unknown error";
   g_clear_error(&error);
-  if (missing) return Load::kMissing;
-  if (parse) throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": " + message);
-  throw Failure(ErrorNumber::kSettingsUnreadable, path.string() + ": " + message);
+  throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": " + message);
 }
 
 // Writes all of data to fd, retrying short writes and interrupts.

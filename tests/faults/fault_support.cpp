@@ -77,9 +77,9 @@ ReadOnlyFolder::ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
   if (::geteuid() == 0) {
     immutable_ = SetImmutable(folder_, true);
   } else {
-    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec |
-                                 fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read |
+                                 fs::perms::others_exec);
   }
   works_ = !CanCreateIn(folder_);
 }

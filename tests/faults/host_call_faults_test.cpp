@@ -10,28 +10,28 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/driver_fakes.h"
 #include "plugin/abi_object.h"
+#include "tests/support/fake_helper.h"
+#include "tests/support/test_plugin.h"
 
 namespace lumivane::faults {
 namespace {
 
-using fakes::CountedHelper;
-using fakes::FakePlugin;
-using fakes::LinkCalls;
+using testing::FakeHelper;
+using testing::TestPlugin;
 
 constexpr lv_status kInvalid = static_cast<lv_status>(ErrorNumber::kInvalidCall);
 
 class HostCallFaults : public ::testing::Test {
  protected:
   HostCallFaults() {
-    fake.settings.Write("Show", PluginSection("liblumivane.so"), kKeyComPort, "3");
-    fake.settings.Write("Show", PluginSection("liblumivane.so"), kKeyDeviceType, "DMXUSBpro");
+    fake.settings.Put("Show", "liblumivane.so", kKeyComPort, "3");
+    fake.settings.Put("Show", "liblumivane.so", kKeyDeviceType, "DMXUSBpro");
     object = NewDriverObject(fake.plugin);
   }
   ~HostCallFaults() override {
     object->ops->Release(object);
-    EXPECT_EQ(helper.refs, 0);
+    EXPECT_EQ(helper.held(), 0u);
   }
 
   lv_status Init(const char* title = "Show", lv_helper* with = nullptr) {
@@ -50,8 +50,8 @@ class HostCallFaults : public ::testing::Test {
     return result;
   }
 
-  FakePlugin fake;
-  CountedHelper helper;
+  FakeHelper helper;  // outlives the plug-in that holds it
+  TestPlugin fake;
   lv_object* object = nullptr;
 };
 
@@ -63,28 +63,28 @@ TEST_F(HostCallFaults, CallsBeforeInitWorkOnTheStateThereIs) {
   EXPECT_EQ(Call(&object->ops->Term), LV_FALSE);
   EXPECT_EQ(Call(&object->ops->Configure), LV_TRUE);
   EXPECT_EQ(Call(&object->ops->Disable), LV_TRUE);
-  EXPECT_EQ(fake.calls.sends, 0);  // no interface selected yet
-  EXPECT_EQ(fake.calls.opens, 0);
-  EXPECT_EQ(fake.calls.shows, 1);
+  EXPECT_EQ(fake.pro.pushes(), 0);  // no interface selected yet
+  EXPECT_EQ(fake.pro.Count("OpenProPort"), 0);
+  EXPECT_EQ(fake.dialog.Count("ShowDialog"), 1);
 }
 
 TEST_F(HostCallFaults, InitTwiceOpensTwiceAndTermTwiceIsHarmless) {
-  ASSERT_EQ(Init("Show", &helper.base), 0);
-  ASSERT_EQ(Init("Show", &helper.base), 0);
-  EXPECT_EQ(fake.calls.opens, 2);
-  EXPECT_EQ(helper.refs, 1);  // the second init replaced the first reference
+  ASSERT_EQ(Init("Show", helper.get()), 0);
+  ASSERT_EQ(Init("Show", helper.get()), 0);
+  EXPECT_EQ(fake.pro.Count("OpenProPort"), 2);
+  EXPECT_EQ(helper.held(), 1u);  // the second init replaced the first reference
   lv_bool result = 0;
   EXPECT_EQ(SetChannel(1, 9, &result), 0);
-  EXPECT_EQ(fake.calls.sends, 1);
+  EXPECT_EQ(fake.pro.pushes(), 1);
   EXPECT_EQ(Call(&object->ops->Term), LV_FALSE);
-  EXPECT_EQ(helper.refs, 0);
+  EXPECT_EQ(helper.held(), 0u);
   EXPECT_EQ(Call(&object->ops->Term), LV_FALSE);
-  EXPECT_EQ(helper.refs, 0);
+  EXPECT_EQ(helper.held(), 0u);
   // Still usable after Term, as the host may init again.
   EXPECT_EQ(SetChannel(1, 10, &result), 0);
   EXPECT_EQ(fake.state.dmxData[1], 10);
   EXPECT_EQ(Init(), 0);
-  EXPECT_EQ(fake.calls.opens, 3);
+  EXPECT_EQ(fake.pro.Count("OpenProPort"), 3);
 }
 
 // One bad call, given the object and a helper to pass.
@@ -98,7 +98,7 @@ const char* const kFile = "liblumivane.so";
 const char* const kNullText = nullptr;
 const char* const kBadUtf8 = "Show \xff\xfe";
 const char* const kOverlong = "\xc0\xaf";  // "/" written the long way
-const char* const kCut = "caf\xc3";         // a sequence cut short
+const char* const kCut = "caf\xc3";        // a sequence cut short
 const int32_t kOne = 1;
 const lv_helper_ops kNoCounting{nullptr, nullptr};
 
@@ -125,38 +125,111 @@ lv_status InvokeInit(lv_object* o, const char* title, lv_helper* helper) {
 const std::vector<BadCall>& BadCalls() {
   static lv_helper uncounted{&kNoCounting};
   static const std::vector<BadCall> calls = {
-      {"Disable(NULL self)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->Disable(nullptr, &r); }},
-      {"Enable(NULL self)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->Enable(nullptr, &r); }},
-      {"Configure(NULL self)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->Configure(nullptr, &r); }},
-      {"Term(NULL self)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->Term(nullptr, &r); }},
-      {"PluginName(NULL self)", [](lv_object* o, lv_helper*) { char* r; return o->ops->PluginName(nullptr, &r); }},
-      {"SetChannel(NULL self)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->SetChannel(nullptr, &kOne, &kOne, &r); }},
-      {"init(NULL self)", [](lv_object* o, lv_helper* h) { lv_bool r; return o->ops->init(nullptr, &kTitle, &kFile, &h, &r); }},
-      {"Invoke(NULL self)", [](lv_object* o, lv_helper*) { return o->ops->Invoke(nullptr, "Enable", nullptr, 0, nullptr); }},
-      {"QueryInterface(NULL self)", [](lv_object* o, lv_helper*) { lv_object* r; return o->ops->QueryInterface(nullptr, "IUnknown", &r); }},
-      {"Disable(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->Disable(o, nullptr); }},
+      {"Disable(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->Disable(nullptr, &r);
+       }},
+      {"Enable(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->Enable(nullptr, &r);
+       }},
+      {"Configure(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->Configure(nullptr, &r);
+       }},
+      {"Term(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->Term(nullptr, &r);
+       }},
+      {"PluginName(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         char* r;
+         return o->ops->PluginName(nullptr, &r);
+       }},
+      {"SetChannel(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->SetChannel(nullptr, &kOne, &kOne, &r);
+       }},
+      {"init(NULL self)",
+       [](lv_object* o, lv_helper* h) {
+         lv_bool r;
+         return o->ops->init(nullptr, &kTitle, &kFile, &h, &r);
+       }},
+      {"Invoke(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         return o->ops->Invoke(nullptr, "Enable", nullptr, 0, nullptr);
+       }},
+      {"QueryInterface(NULL self)",
+       [](lv_object* o, lv_helper*) {
+         lv_object* r;
+         return o->ops->QueryInterface(nullptr, "IUnknown", &r);
+       }},
+      {"Disable(NULL result)",
+       [](lv_object* o, lv_helper*) { return o->ops->Disable(o, nullptr); }},
       {"Enable(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->Enable(o, nullptr); }},
-      {"Configure(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->Configure(o, nullptr); }},
+      {"Configure(NULL result)",
+       [](lv_object* o, lv_helper*) { return o->ops->Configure(o, nullptr); }},
       {"Term(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->Term(o, nullptr); }},
-      {"PluginName(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->PluginName(o, nullptr); }},
-      {"SetChannel(NULL result)", [](lv_object* o, lv_helper*) { return o->ops->SetChannel(o, &kOne, &kOne, nullptr); }},
-      {"init(NULL result)", [](lv_object* o, lv_helper* h) { return o->ops->init(o, &kTitle, &kFile, &h, nullptr); }},
-      {"QueryInterface(NULL name)", [](lv_object* o, lv_helper*) { lv_object* r; return o->ops->QueryInterface(o, nullptr, &r); }},
-      {"QueryInterface(NULL out)", [](lv_object* o, lv_helper*) { return o->ops->QueryInterface(o, "IUnknown", nullptr); }},
-      {"SetChannel(NULL Channel)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->SetChannel(o, nullptr, &kOne, &r); }},
-      {"SetChannel(NULL Value)", [](lv_object* o, lv_helper*) { lv_bool r; return o->ops->SetChannel(o, &kOne, nullptr, &r); }},
-      {"init(NULL CallingAppTitle)", [](lv_object* o, lv_helper* h) { return InitWith(o, nullptr, &kFile, &h); }},
-      {"init(NULL MyFilename)", [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, nullptr, &h); }},
-      {"init(NULL StagixPluginHelper)", [](lv_object* o, lv_helper*) { return InitWith(o, &kTitle, &kFile, nullptr); }},
-      {"init(invalid UTF-8 title)", [](lv_object* o, lv_helper* h) { return InitWith(o, &kBadUtf8, &kFile, &h); }},
-      {"init(overlong UTF-8 file)", [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, &kOverlong, &h); }},
-      {"init(cut UTF-8 file)", [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, &kCut, &h); }},
-      {"init(helper without counting)", [](lv_object* o, lv_helper*) { lv_helper* u = &uncounted; return InitWith(o, &kTitle, &kFile, &u); }},
-      {"Invoke(NULL method)", [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, nullptr, nullptr, 0, nullptr); }},
-      {"Invoke(NULL arguments)", [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, "SetChannel", nullptr, 2, nullptr); }},
-      {"Invoke(negative count)", [](lv_object* o, lv_helper*) { lv_variant a{}; return o->ops->Invoke(o, "Enable", &a, -1, nullptr); }},
-      {"Invoke init(invalid UTF-8 title)", [](lv_object* o, lv_helper* h) { return InvokeInit(o, kBadUtf8, h); }},
-      {"Invoke init(helper without counting)", [](lv_object* o, lv_helper*) { return InvokeInit(o, kTitle, &uncounted); }},
+      {"PluginName(NULL result)",
+       [](lv_object* o, lv_helper*) { return o->ops->PluginName(o, nullptr); }},
+      {"SetChannel(NULL result)",
+       [](lv_object* o, lv_helper*) { return o->ops->SetChannel(o, &kOne, &kOne, nullptr); }},
+      {"init(NULL result)",
+       [](lv_object* o, lv_helper* h) { return o->ops->init(o, &kTitle, &kFile, &h, nullptr); }},
+      {"QueryInterface(NULL name)",
+       [](lv_object* o, lv_helper*) {
+         lv_object* r;
+         return o->ops->QueryInterface(o, nullptr, &r);
+       }},
+      {"QueryInterface(NULL out)",
+       [](lv_object* o, lv_helper*) { return o->ops->QueryInterface(o, "IUnknown", nullptr); }},
+      {"SetChannel(NULL Channel)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->SetChannel(o, nullptr, &kOne, &r);
+       }},
+      {"SetChannel(NULL Value)",
+       [](lv_object* o, lv_helper*) {
+         lv_bool r;
+         return o->ops->SetChannel(o, &kOne, nullptr, &r);
+       }},
+      {"init(NULL CallingAppTitle)",
+       [](lv_object* o, lv_helper* h) { return InitWith(o, nullptr, &kFile, &h); }},
+      {"init(NULL MyFilename)",
+       [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, nullptr, &h); }},
+      {"init(NULL StagixPluginHelper)",
+       [](lv_object* o, lv_helper*) { return InitWith(o, &kTitle, &kFile, nullptr); }},
+      {"init(invalid UTF-8 title)",
+       [](lv_object* o, lv_helper* h) { return InitWith(o, &kBadUtf8, &kFile, &h); }},
+      {"init(overlong UTF-8 file)",
+       [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, &kOverlong, &h); }},
+      {"init(cut UTF-8 file)",
+       [](lv_object* o, lv_helper* h) { return InitWith(o, &kTitle, &kCut, &h); }},
+      {"init(helper without counting)",
+       [](lv_object* o, lv_helper*) {
+         lv_helper* u = &uncounted;
+         return InitWith(o, &kTitle, &kFile, &u);
+       }},
+      {"Invoke(NULL method)",
+       [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, nullptr, nullptr, 0, nullptr); }},
+      {"Invoke(NULL arguments)",
+       [](lv_object* o, lv_helper*) {
+         return o->ops->Invoke(o, "SetChannel", nullptr, 2, nullptr);
+       }},
+      {"Invoke(negative count)",
+       [](lv_object* o, lv_helper*) {
+         lv_variant a{};
+         return o->ops->Invoke(o, "Enable", &a, -1, nullptr);
+       }},
+      {"Invoke init(invalid UTF-8 title)",
+       [](lv_object* o, lv_helper* h) { return InvokeInit(o, kBadUtf8, h); }},
+      {"Invoke init(helper without counting)",
+       [](lv_object* o, lv_helper*) { return InvokeInit(o, kTitle, &uncounted); }},
   };
   return calls;
 }
@@ -170,23 +243,27 @@ struct Snapshot {
 
 Snapshot Take(const DriverState& s) {
   return {std::string(s.dmxData.levels().begin(), s.dmxData.levels().end()),
-          s.deviceType, s.appTitle, s.pluginFile, s.comPort, s.pluginHelper != nullptr,
+          s.deviceType,
+          s.appTitle,
+          s.pluginFile,
+          s.comPort,
+          s.pluginHelper != nullptr,
           s.outputEnabled};
 }
 
 TEST_F(HostCallFaults, NullPointersAndInvalidTextsAreRefusedAndChangeNothing) {
-  ASSERT_EQ(Init("Show", &helper.base), 0);  // a state worth keeping
+  ASSERT_EQ(Init("Show", helper.get()), 0);  // a state worth keeping
   lv_bool stored = 0;
   ASSERT_EQ(SetChannel(7, 70, &stored), 0);
   for (const BadCall& bad : BadCalls()) {
     SCOPED_TRACE(bad.what);
     const Snapshot before = Take(fake.state);
-    const LinkCalls calls = fake.calls;
-    const int refs = helper.refs;
-    EXPECT_EQ(bad.call(object, &helper.base), kInvalid);
+    const testing::CallLog calls = fake.log;
+    const uint32_t refs = helper.refs;
+    EXPECT_EQ(bad.call(object, helper.get()), kInvalid);
     EXPECT_STRNE(LastErrorDescription(), "");
     EXPECT_EQ(Take(fake.state), before);
-    EXPECT_EQ(fake.calls, calls);
+    EXPECT_EQ(fake.log, calls);  // no fake was reached
     EXPECT_EQ(helper.refs, refs);
   }
   EXPECT_EQ(object->ops->AddRef(nullptr), 0u);

@@ -10,19 +10,17 @@
 
 #include <string>
 
-#include "fuzz/driver_fakes.h"
 #include "plugin/failure.h"
 #include "plugin/keyfile_settings_store.h"
+#include "plugin/output_driver.h"
 #include "tests/faults/fault_support.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/fake_windows.h"
 
 namespace lumivane::faults {
 namespace {
 
 namespace fs = std::filesystem;
-using fakes::CountingOpenDmxLink;
-using fakes::CountingProLink;
-using fakes::CountingWindows;
-using fakes::LinkCalls;
 
 constexpr std::string_view kApp = "Show Control";
 constexpr std::string_view kFile = "liblumivane.so";
@@ -54,17 +52,17 @@ struct InitOutcome {
   bool failed = false;
   int16_t comPort = -1;
   std::string deviceType = "unset";
-  LinkCalls calls;
+  int opens = 0;
 };
 
 InitOutcome InitWith(SettingsStore& store) {
   DriverState state;
-  LinkCalls calls;
-  CountingProLink pro(calls);
-  CountingOpenDmxLink openDmx(calls);
-  CountingWindows windows(calls);
+  testing::FakeTransmitter transmitter;
+  testing::FakeProLink pro;
+  testing::FakeOpenDmxLink openDmx;
+  testing::FakeDialog dialog;
   DeviceRouting routing(state, pro, openDmx);
-  Plugin plugin{state, store, windows, pro, routing, windows};
+  Plugin plugin{state, store, transmitter, pro, routing, dialog};
   clsOutputDriver driver(plugin);
   InitOutcome outcome;
   try {
@@ -74,14 +72,14 @@ InitOutcome InitWith(SettingsStore& store) {
   }
   outcome.comPort = state.comPort;
   outcome.deviceType = state.deviceType;
-  outcome.calls = calls;
+  outcome.opens = pro.Count("OpenProPort") + openDmx.Count("StartOpenDmx");
   return outcome;
 }
 
 TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
   for (const std::string& damaged : {
            std::string("this is not a settings file\n"),
-           std::string("[Plugins\\liblumivane.so\ncomPort=3\n"),  // group never closed
+           std::string("[Plugins\\liblumivane.so\ncomPort=3\n"),   // group never closed
            std::string("comPort=3\n[Plugins\\liblumivane.so]\n"),  // key before any group
            std::string("[Plugins\\liblumivane.so]\ncomPort=3\n\xff\xfe garbage\n"),
            std::string("\x00\x01\x02\x03", 4),
@@ -95,7 +93,7 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
     EXPECT_FALSE(init.failed);
     EXPECT_EQ(init.comPort, 0);
     EXPECT_EQ(init.deviceType, "");
-    EXPECT_EQ(init.calls.opens, 0);
+    EXPECT_EQ(init.opens, 0);
 
     std::string message;
     EXPECT_EQ(WriteError(store, "comPort", "4", &message),
