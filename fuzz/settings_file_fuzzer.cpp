@@ -51,11 +51,11 @@ void PutFile(const fs::path& path, std::string_view bytes) {
 
 using Values = std::map<std::pair<std::string, std::string>, std::string>;
 
-// A bare CR ending the file's last line reads as part of the value, and as
-// a line ending once a newline follows it: GKeyFile's line endings, not a
-// lost setting.
+// GKeyFile takes a CR before the line end as part of the line ending:
+// a foreign value ending in raw CRs loses one at every rewrite. Line-ending
+// noise of hand-edited files, not a lost setting (ours never hold a raw CR).
 std::string_view WithoutTrailingCr(std::string_view value) {
-  if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
+  while (!value.empty() && value.back() == '\r') value.remove_suffix(1);
   return value;
 }
 
