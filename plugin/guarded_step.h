@@ -5,22 +5,20 @@
 
 namespace lumivane {
 
-// Guarded steps, for the few operations built that way (the widget open,
-// the port scan, the Test button): a step that fails is skipped so the
-// next one runs, and a test whose evaluation fails counts as passed.
-// Success is judged afterwards by reading state. Nothing else swallows
-// failures.
-template <typename Step>
-void GuardedStep(Step&& step) {
+// The two halves of a guarded sequence (the widget open, the port scan, the
+// dialog's Test): a step that fails is skipped and the next one runs, and a
+// test whose evaluation fails counts as passed. The sequence judges success
+// afterwards by reading state. Nothing else swallows failures.
+template <class Step>
+void GuardedStep(Step&& step) noexcept {
   try {
     step();
   } catch (const std::exception&) {
-    // Skipped by design.
   }
 }
 
-template <typename Test>
-bool GuardedTest(Test&& test) {
+template <class Test>
+bool GuardedTest(Test&& test) noexcept {
   try {
     return static_cast<bool>(test());
   } catch (const std::exception&) {
