@@ -59,7 +59,7 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const
 LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
   if (text != nullptr) *text = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({text});
+    RequireResult(text);
     std::string lines;
     for (const PortMap::Entry& entry : PortMap().Entries()) {
       lines += std::to_string(entry.port) + "\t" + entry.device.string() + "\t" +
@@ -72,7 +72,7 @@ LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
 LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({path});
+    RequireResult(path);
     const PortMap map;
     const auto target = map.LinkTarget(port);
     *path = CopyText(target ? target->string() : map.DevicePath(port).string());
@@ -81,7 +81,6 @@ LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
 
 LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
   return GuardAbiCall([&] {
-    RequireAll({device_path});
     PortMap().Link(port, TextArgument(device_path, "the device path"));
   });
 }
