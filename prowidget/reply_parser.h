@@ -6,6 +6,7 @@
 
 #include "plugin/user_reports.h"
 #include "prowidget/widget_display.h"
+#include "prowidget/widget_message.h"
 
 namespace lumivane {
 
@@ -13,9 +14,6 @@ namespace lumivane {
 inline constexpr int32_t kReplyTooShort = -1;  // trimmed reply under 4 characters
 inline constexpr int32_t kReplyNoStart = -2;   // no 0x7E in it; a message box was shown
 inline constexpr int32_t kReplyTooLong = -3;   // trimmed reply over 600 characters
-
-inline constexpr int32_t kLabelParameters = 3;
-inline constexpr int32_t kLabelSerialNumber = 10;
 
 // Reads what a widget sent back. Keeps the serial number of the last
 // serial-number reply and the firmware bytes of the last parse. Host thread

@@ -12,6 +12,7 @@
 
 #include "host/driver_client.h"
 #include "host/plugin_library.h"
+#include "host/widget_simulator.h"
 #include "tests/faults/fault_support.h"
 
 namespace lumivane::faults {
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using host::DriverClient;
 using host::PluginLibrary;
+using namespace std::chrono_literals;
 
 constexpr lv_status kInvalid = 5;
 
@@ -108,16 +110,23 @@ TEST_F(PluginFileFaults, CallsOutOfOrderGiveTheirResults) {
   EXPECT_EQ(name, "Lumivane DMX Pro Driver");
 }
 
-TEST_F(PluginFileFaults, UnloadingInUseLeavesNothingRunning) {
+TEST_F(PluginFileFaults, UnloadingWithTheWidgetOpenClosesItAndLeavesNothingRunning) {
+  sim::WidgetSimulator widget;
+  ASSERT_EQ(library->ports_link(3, widget.devicePath().c_str()), 0);
+  ASSERT_EQ(library->settings_write("Show", "liblumivane.so", "DeviceType", "DMXUSBpro"), 0);
+  ASSERT_EQ(library->settings_write("Show", "liblumivane.so", "comPort", "3"), 0);
   const int threadsBefore = ThreadCount();
   {
     DriverClient client(*library);
     bool result = false;
     ASSERT_TRUE(client.Init("Show", "liblumivane.so", result).ok());
     ASSERT_TRUE(client.SetChannel(1, 255, result).ok());
+    ASSERT_TRUE(widget.WaitForMessages(2, 5s));
+    ASSERT_TRUE(widget.PortOpen());
   }  // released without Term, as a host that is closing may do
   library.reset();
   EXPECT_FALSE(Loaded());
+  EXPECT_TRUE(widget.WaitForPortOpen(false, 5s)) << "the port was closed on unload";
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
