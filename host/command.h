@@ -41,6 +41,8 @@ extern const Command kSetCommand;
 extern const Command kPlayCommand;
 extern const Command kSettingsCommand;
 extern const Command kDemoCommand;
+extern const Command kScanCommand;
+extern const Command kTestCommand;
 extern const Command kPortsCommand;
 extern const Command kSimulateCommand;
 

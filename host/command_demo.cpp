@@ -164,6 +164,11 @@ int RunDemo(const HostOptions& hostOptions, const Arguments& args) {
     device = widget->devicePath();
   } else {
     device = realDevice.value_or("/dev/ttyUSB" + std::to_string(port - 1));
+    if (std::error_code ec; !fs::exists(device, ec)) {
+      std::fprintf(stderr, "no device for port %d: %s does not exist (see 'ports')\n", port,
+                   device.c_str());
+      return kExitCallFailed;
+    }
   }
   if (const lv_status status = lib.ports_link(port, device.c_str()); status != 0) {
     std::fprintf(stderr, "cannot link port %d: %s\n", port, lib.error_description());

@@ -109,28 +109,25 @@ int RunSimulate(const HostOptions& hostOptions, const Arguments& args) {
   ::signal(SIGINT, RequestStop);
   ::signal(SIGTERM, RequestStop);
   const auto start = std::chrono::steady_clock::now();
-  size_t shown = 0;
+  uint64_t shown = 0;
   bool open = false;
+  uint64_t closes = 0;
   while (!stopRequested) {
     if (options->seconds > 0 &&
         std::chrono::steady_clock::now() - start >= std::chrono::seconds(options->seconds))
       break;
     std::this_thread::sleep_for(50ms);
-    if (widget.PortOpen() != open) {
-      open = !open;
-      std::printf("port %s\n", open ? "opened" : "closed");
-    }
-    const auto messages = widget.Messages();
-    const uint64_t count = widget.MessageCount();
-    // Only what is still recorded can be shown; the rest is counted.
-    const size_t first = count - shown > messages.size() ? 0 : messages.size() - (count - shown);
-    for (size_t i = first; i < messages.size(); ++i) {
-      const auto& m = messages[i];
+    for (const auto& m : widget.Messages(shown, shown)) {
       const double at = std::chrono::duration<double>(m.at - start).count();
       std::printf("%9.3f s  label %u, %zu payload bytes\n", at, m.frame.label,
                   m.frame.payload.size());
     }
-    shown = count;
+    const bool nowOpen = widget.PortOpen();
+    if (nowOpen && !open) std::printf("port opened\n");
+    open = nowOpen;
+    for (const uint64_t closed = widget.CloseCount(); closes < closed; ++closes) {
+      std::printf("port closed\n");
+    }
     std::fflush(stdout);
   }
   std::printf("%llu messages, %llu DMX frames, %llu stray bytes\n",

@@ -123,6 +123,9 @@ TEST_F(WidgetEndToEndTest, TermClosesThePortAndAnotherInitReopensIt) {
   EXPECT_FALSE(result);
   EXPECT_TRUE(widget.WaitForPortOpen(false, 5s));
   ASSERT_TRUE(driver_->Term(result).ok()) << "a second Term closes nothing";
+  EXPECT_TRUE(Set(1, 1).ok()) << "after Term nothing is written, and nothing fails";
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(widget.MessageCount(), 1u);
 
   ASSERT_TRUE(Init().ok());
   EXPECT_TRUE(widget.WaitForMessages(2, 5s));

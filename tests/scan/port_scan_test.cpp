@@ -166,6 +166,29 @@ TEST_F(PortScanTest, FailingStepsAreSkipped) {
   }
 }
 
+// A parse that fails after decoding the serial (here: the result line and
+// the message box both fail) leaves the serial text to decide.
+TEST_F(PortScanTest, ParseFailingAfterTheSerialStillFindsTheWidget) {
+  struct FailingCaptions final : WidgetDisplay {
+    void AddListEntry(std::string_view text) override { inner.AddListEntry(text); }
+    void SetLastEntryItemData(int32_t data) override { inner.SetLastEntryItemData(data); }
+    void SetInfoCaption(std::string_view) override {}
+    void SetResultCaption(std::string_view) override { throw std::runtime_error("no label"); }
+    RecordingDisplay inner;
+  } failing;
+  struct FailingReports final : UserReports {
+    void ShowMessage(std::string_view) override { throw std::runtime_error("no box"); }
+  } noBoxes;
+  ReplyParser failingParser{noBoxes};
+  PortScan failingScan{fake.transmitter, pro, failingParser, sleeper};
+  serial().AddPort(4, kWidget4);
+
+  failingScan.ScanProPorts(failing);
+
+  EXPECT_EQ(failing.inner.entries,
+            (std::vector<ListEntry>{{"Pro Widget - Com:  4 : 78563412", 4}}));
+}
+
 TEST_F(PortScanTest, OutOfRangePortsReadFalse) {
   serial().AddPort(1);
   scan.ScanProPorts(display);
