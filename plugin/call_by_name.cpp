@@ -3,7 +3,6 @@
 
 #include <glib.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -48,7 +47,7 @@ int32_t LongArgument(const lv_variant& arg) {
       const std::optional<double> number =
           ReadDecimalNumber(TextArgument(arg.value.text, "a number"));
       if (!number) throw Failure(ErrorNumber::kTypeMismatch);
-      const double rounded = std::nearbyint(*number);  // default mode: half to even
+      const double rounded = RoundHalfToEven(*number);
       if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
         throw Failure(ErrorNumber::kOverflow);
       }

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "plugin/failure.h"
 
@@ -139,13 +141,41 @@ void ReplaceFile(const fs::path& path, const std::string& data) {
   if (dir.ok()) ::fsync(dir.get());
 }
 
+// Takes the exclusive lock, waiting at most `timeout` for another writer:
+// a writer that hangs must not hang the host's thread with it.
+Fd LockFile(const fs::path& lockPath, const fs::path& path, std::chrono::milliseconds timeout) {
+  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.ok()) WriteFailed("cannot lock", path, errno);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) WriteFailed("cannot lock", path, errno);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw Failure(ErrorNumber::kSettingsWriteFailed,
+                    path.string() + " is locked by another program");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return lock;
+}
+
+// A settings file that is a symbolic link (a managed dotfile) is replaced
+// where it points, so the link stays.
+fs::path ResolvedTarget(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_symlink(path, ec)) return path;
+  fs::path target = fs::canonical(path, ec);
+  return ec ? path : target;
+}
+
 }  // namespace
 
 std::string PluginSection(std::string_view pluginFile) {
   return "Plugins\\" + std::string(pluginFile);
 }
 
-KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder) : folder_(std::move(folder)) {}
+KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout)
+    : folder_(std::move(folder)), lockTimeout_(lockTimeout) {}
 
 fs::path KeyFileSettingsStore::DefaultFolder() {
   fs::path base;
@@ -188,8 +218,10 @@ std::string KeyFileSettingsStore::EscapeGroupName(std::string_view name) {
       out += ch;
     }
   }
-  // A group or key name may not start or end with a blank.
+  // A group or key name may not start or end with a blank, and a key line
+  // starting with '#' would read back as a comment.
   if (!out.empty() && out.front() == ' ') out.replace(0, 1, "%20");
+  if (!out.empty() && out.front() == '#') out.replace(0, 1, "%23");
   if (!out.empty() && out.back() == ' ') out.replace(out.size() - 1, 1, "%20");
   if (out.empty()) return "%";
   return out;
@@ -228,12 +260,7 @@ void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
   fs::create_directories(folder_, ec);
   if (ec) throw Failure(ErrorNumber::kSettingsWriteFailed, folder_.string() + ": " + ec.message());
   const fs::path path = FileFor(app);
-  const fs::path lockPath = path.string() + ".lock";
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!lock.ok()) WriteFailed("cannot lock", path, errno);
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) WriteFailed("cannot lock", path, errno);
-  }
+  const Fd lock = LockFile(fs::path(path.string() + ".lock"), path, lockTimeout_);
   KeyFilePtr file(g_key_file_new());
   LoadKeyFile(file.get(), path);  // throws for a corrupt file: never overwrite it
   const std::string text(value);
@@ -241,7 +268,7 @@ void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
                         text.c_str());
   gsize size = 0;
   GText data(g_key_file_to_data(file.get(), &size, nullptr));
-  ReplaceFile(path, std::string(data.get(), size));
+  ReplaceFile(ResolvedTarget(path), std::string(data.get(), size));
 }
 
 }  // namespace lumivane

@@ -45,6 +45,12 @@ class CallbackWidgetDisplay final : public lumivane::WidgetDisplay {
   const lv_widget_display& table_;
 };
 
+void RequireAll(std::initializer_list<const void*> pointers) {
+  for (const void* p : pointers) {
+    if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -62,18 +68,18 @@ LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const 
                                                    const char* key, char** value) {
   if (value != nullptr) *value = nullptr;
   return GuardAbiCall([&] {
-    RequireResult(value);
+    RequireAll({app_title, plugin_file, key, value});
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
-    *value =
-        CopyText(store.ReadChecked(TextArgument(app_title, "the title"),
-                                   lumivane::PluginSection(TextArgument(plugin_file, "the file")),
-                                   TextArgument(key, "the key")));
+    const std::string section = lumivane::PluginSection(TextArgument(plugin_file, "the file"));
+    *value = CopyText(store.ReadChecked(TextArgument(app_title, "the title"), section,
+                                        TextArgument(key, "the key")));
   });
 }
 
 LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const char* plugin_file,
                                                     const char* key, const char* value) {
   return GuardAbiCall([&] {
+    RequireAll({app_title, plugin_file, key, value});
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),

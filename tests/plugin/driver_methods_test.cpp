@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include "tests/support/case_names.h"
 #include "tests/support/driver_caller.h"
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 class DriverMethods : public ::testing::TestWithParam<CallerKind> {
  protected:

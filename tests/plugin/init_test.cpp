@@ -4,12 +4,15 @@
 #include <optional>
 #include <tuple>
 
+#include "tests/support/case_names.h"
 #include "tests/support/driver_caller.h"
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 constexpr const char* kTitle = "Show Host";
 constexpr const char* kFile = "liblumivane.so";

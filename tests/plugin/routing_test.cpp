@@ -3,10 +3,13 @@
 
 #include <tuple>
 
+#include "tests/support/case_names.h"
 #include "tests/support/test_plugin.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 enum class Link { kPro, kOpenDmx, kNone };
 

@@ -3,11 +3,14 @@
 
 #include <tuple>
 
+#include "tests/support/case_names.h"
 #include "tests/support/driver_caller.h"
 #include "tests/support/test_plugin.h"
 
 namespace lumivane::testing {
 namespace {
+
+using lumivane::testing::PrintTo;
 
 constexpr uint8_t kBefore = 7;  // every level before the call
 
@@ -19,6 +22,10 @@ struct SetChannelCase {
   bool stored;
   int pushes;
 };
+
+void PrintTo(const SetChannelCase& c, std::ostream* os) {
+  *os << "SetChannel(" << c.channel << ", " << c.value << ")";
+}
 
 // Channels 1..512 take levels 0..255; any other level overflows (6) and
 // nothing is stored or pushed. Any other channel is rejected without looking
