@@ -16,6 +16,8 @@
 #include "tests/faults/fault_support.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_windows.h"
+#include "ui/device_form.h"
+#include "ui/dialog_fakes.h"
 
 namespace lumivane::faults {
 namespace {
@@ -76,6 +78,25 @@ InitOutcome InitWith(SettingsStore& store) {
   return outcome;
 }
 
+// The dialog's OK with the widget on port 4 chosen, over the real store:
+// what the user is shown.
+std::vector<std::string> PressOk(SettingsStore& store) {
+  DriverState state;
+  state.appTitle = kApp;
+  state.pluginFile = kFile;
+  testing::FakeProLink pro;
+  testing::FakeOpenDmxLink openDmx;
+  DeviceRouting routing(state, pro, openDmx);
+  testing::CallLog log;
+  testing::ScriptedProbes probes(log);
+  testing::RecordingReports reports;
+  testing::MemoryDeviceView view;
+  view.txtCommPort = "4";
+  DeviceForm form(view, {state, store, routing, probes, reports});
+  form.cmdOK_Click();
+  return reports.messages;
+}
+
 TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
   for (const std::string& damaged : {
            std::string("this is not a settings file\n"),
@@ -100,6 +121,10 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
               static_cast<int32_t>(ErrorNumber::kSettingsCorrupt));
     EXPECT_NE(message.find("damaged"), std::string::npos) << message;
     EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+    // OK refuses in a message box that says so.
+    const std::vector<std::string> shown = PressOk(store);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], message);
     EXPECT_EQ(FileBytes(file), damaged);
     EXPECT_EQ(ListFolder(folder), file.filename().string() + "\n" + LockName() + "\n");
   }
@@ -140,6 +165,9 @@ TEST_F(SettingsFaults, FolderThatTakesNoNewFilesKeepsTheOldFile) {
               static_cast<int32_t>(ErrorNumber::kSettingsWriteFailed))
         << "made read-only by " << readOnly.means();
     EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+    const std::vector<std::string> shown = PressOk(store);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("could not be saved"), std::string::npos) << shown[0];
     EXPECT_EQ(store.Read(kApp, kSection, "comPort"), "3");
   }
   EXPECT_EQ(FileBytes(file), before);
@@ -153,10 +181,14 @@ TEST_F(SettingsFaults, FullDiskKeepsTheOldFileAndLeavesNoTemporaryFile) {
   const std::string names = ListFolder(folder);
   std::string message;
   int32_t error = 0;
+  std::vector<std::string> shown;
   {
     FullDisk full;
     error = WriteError(store, "DeviceType", "OpenDMXUSB", &message);
+    shown = PressOk(store);
   }
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("could not be saved"), std::string::npos) << shown[0];
   EXPECT_EQ(error, static_cast<int32_t>(ErrorNumber::kSettingsWriteFailed));
   EXPECT_NE(message.find("cannot write"), std::string::npos) << message;
   EXPECT_EQ(FileBytes(file), before);
