@@ -139,6 +139,7 @@ TEST_F(SettingsFaults, FileThatCannotBeReadReadsEmptyAndWriteFails) {
   EXPECT_EQ(WriteError(store, "comPort", "4", &message),
             static_cast<int32_t>(ErrorNumber::kSettingsUnreadable));
   EXPECT_NE(message.find(file.string()), std::string::npos) << message;
+  EXPECT_EQ(PressOk(store), std::vector<std::string>{message});
   EXPECT_TRUE(fs::is_directory(file));
 }
 
