@@ -23,12 +23,6 @@ function(lumivane_sanitize target)
   endif()
 endfunction()
 
-# Code that goes into the plug-in file: GCC's unique symbols (statics of
-# inline functions) would make dlclose keep the file, and all it runs, loaded.
-function(lumivane_unloadable target)
-  target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
-endfunction()
-
 # A library of the plug-in: static, position independent, hidden symbols.
 function(lumivane_library target)
   add_library(${target} STATIC ${ARGN})
@@ -37,7 +31,6 @@ function(lumivane_library target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
   lumivane_warnings(${target})
   lumivane_sanitize(${target})
-  lumivane_unloadable(${target})
 endfunction()
 
 # One GoogleTest executable, its cases registered with CTest.
