@@ -2,6 +2,7 @@
 #include "ui/device_dialog_fltk.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
 
 #include <exception>
 
@@ -23,6 +24,7 @@ FltkDeviceDialog::~FltkDeviceDialog() = default;
 
 void FltkDeviceDialog::Show() {
   if (!OpenToolkitDisplay()) throw Failure(ErrorNumber::kNoDisplay);
+  closed_.reset();
   if (!loaded_) {
     DeviceWindow::Events events{
         .optDMXUSBproClick = [this] { Run(&DeviceForm::optDMXUSBpro_Click); },
@@ -41,6 +43,7 @@ void FltkDeviceDialog::Show() {
 
 void FltkDeviceDialog::PumpEvents(int wait_ms) {
   if (!ToolkitDisplayIsOpen()) return;
+  closed_.reset();
   Fl::wait(wait_ms / 1000.0);
 }
 
@@ -60,7 +63,9 @@ void FltkDeviceDialog::Run(Handler handler) {
 }
 
 void FltkDeviceDialog::Unload() {
-  loaded_.reset();
+  // Called from the window's own callback: hide it now, discard it later.
+  closed_ = std::move(loaded_);
+  if (closed_) closed_->window.frmDevice().hide();
 }
 
 }  // namespace lumivane

@@ -35,6 +35,7 @@ class FltkDeviceDialog final : public DeviceDialog {
 
   DeviceFormServices services_;
   std::unique_ptr<Loaded> loaded_;
+  std::unique_ptr<Loaded> closed_;  // closed, not yet discarded
 };
 
 }  // namespace lumivane

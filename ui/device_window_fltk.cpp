@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "ui/label_text.h"
+#include "ui/window_hints_x11.h"
 
 namespace lumivane {
 namespace {
@@ -159,18 +160,21 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   window_->size_range(client.w, client.h, client.w, client.h);
 }
 
-DeviceWindow::~DeviceWindow() {
-  window_->hide();
-  Fl::delete_widget(window_.release());
-}
+// Never destroyed inside one of the window's own callbacks (the dialog
+// defers that), so the window can go at once.
+DeviceWindow::~DeviceWindow() = default;
 
 void DeviceWindow::Show() {
   if (!placed_) {
     window_->position(Fl::x() + (Fl::w() - window_->w()) / 2,
                       Fl::y() + (Fl::h() - window_->h()) / 2);
-    placed_ = true;
   }
   window_->show();
+  if (!placed_) {
+    HintFixedDialog(*window_);
+    cmdOK_->take_focus();  // first in tab order
+    placed_ = true;
+  }
 }
 
 void DeviceWindow::Dispatch(Fl_Widget*, void* handler) {

@@ -32,8 +32,7 @@ class DeviceWindow final : public DeviceView {
   };
 
   explicit DeviceWindow(Events events);
-  // Hides and discards the window (deferred while the toolkit is inside
-  // one of its callbacks).
+  // Hides and discards the window; not from inside its own callbacks.
   ~DeviceWindow() override;
   DeviceWindow(const DeviceWindow&) = delete;
   DeviceWindow& operator=(const DeviceWindow&) = delete;

@@ -34,7 +34,8 @@ void ShowToolkitMessageBox(std::string_view text) {
   int textWidth = kTextWidthMax;
   int textHeight = 0;
   fl_measure(label.c_str(), textWidth, textHeight);
-  textWidth = std::max(textWidth, kButtonWidth);
+  // The toolkit draws a label 3 pixels in from either side.
+  textWidth = std::max(textWidth + 6, kButtonWidth);
   textHeight = std::max(textHeight, kTextSize);
   const int width = textWidth + 2 * kMargin;
   const int height = textHeight + kButtonHeight + 3 * kMargin;

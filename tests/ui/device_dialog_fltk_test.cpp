@@ -20,17 +20,20 @@
 #include <FL/x.H>
 
 #include "plugin/output_driver.h"
+#include "prowidget/widget_link.h"
+#include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
+#include "tests/ui/widget_probes.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
 
 namespace lumivane {
 namespace {
 
-using testing::CallLog;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using uitest::CallLog;
 
 class NoTransmitter final : public TransmitterWindow {
  public:
@@ -92,12 +95,12 @@ class DeviceDialogFltkTest : public ::testing::Test {
 
   DriverState state;
   CallLog log;
-  testing::RecordingSettings settings{log};
-  testing::RecordingProLink pro{log};
-  testing::RecordingOpenDmxLink openDmx{log};
-  testing::RecordingReports fallbackReports;
+  uitest::RecordingSettings settings{log};
+  uitest::RecordingProLink pro{log};
+  uitest::RecordingOpenDmxLink openDmx{log};
+  uitest::RecordingReports fallbackReports;
   ToolkitUserReports reports{fallbackReports};
-  testing::ScriptedProbes probes{log};
+  uitest::ScriptedProbes probes{log};
   DeviceRouting routing{state, pro, openDmx};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   NoTransmitter transmitter;
@@ -127,6 +130,20 @@ TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndP
   EXPECT_EQ(rootX, (1024 - 269) / 2);
   EXPECT_EQ(rootY, (768 - 214) / 2);
   EXPECT_EQ(frm.resizable(), nullptr);
+
+  // Hints for the window manager: move and close only, a dialog.
+  const Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(fl_display, fl_xid(&frm), motif, 0, 5, False, motif, &type, &format,
+                               &count, &after, &data),
+            Success);
+  ASSERT_EQ(count, 5u);
+  EXPECT_EQ(reinterpret_cast<unsigned long*>(data)[1], 4u | 32u);  // move | close
+  XFree(data);
 
   EXPECT_EQ(window().InfoCaption(), "Current Device: DMXUSBpro on port: 3");
   EXPECT_STREQ(window().txtCommPort().value(), " 3");
@@ -191,6 +208,17 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
       focusOrder.push_back(child);
     }
   }
+  EXPECT_EQ(Fl::focus(), &w.cmdOK());
+  // Tab walks the focus along that order and back to the start.
+  std::vector<Fl_Widget*> tabbed;
+  for (int i = 0; i < 7; ++i) {
+    Fl::e_keysym = FL_Tab;
+    Fl::e_state = 0;
+    Fl::handle(FL_KEYBOARD, &w.frmDevice());
+    tabbed.push_back(Fl::focus());
+  }
+  EXPECT_THAT(tabbed, ElementsAre(&w.optOpenDMXUSB(), &w.optDMXUSBpro(), &w.txtCommPort(),
+                                  &w.devList(), &w.cmdTest(), &w.cmdOK(), &w.optOpenDMXUSB()));
   EXPECT_THAT(focusOrder, ElementsAre(&w.cmdOK(), &w.optOpenDMXUSB(), &w.optDMXUSBpro(),
                                       &w.txtCommPort(), &w.devList(), &w.cmdTest()));
 }
@@ -330,6 +358,56 @@ TEST_F(DeviceDialogFltkTest, WritesAScreenshotOfTheDialog) {
   for (size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 ? 1 : 0;
   EXPECT_GT(dark, 100u);
   std::printf("screenshot: %s\n", path.c_str());
+}
+
+// The same clicks with the real scan, Test, parser and widget link, on a
+// serial component whose port 3 is a widget.
+TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run_with_xvfb.sh)";
+  DriverState state;
+  state.deviceType = "DMXUSBpro";
+  state.comPort = 3;
+  uitest::CallLog log;
+  uitest::RecordingSettings settings{log};
+  testing::FakeTransmitter fake;
+  fake.serial->AddPort(1);
+  fake.serial->AddPort(3, testing::Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7}));
+  uitest::RecordingReports reports;
+  WidgetLink pro{state, fake.transmitter, reports};
+  uitest::RecordingOpenDmxLink openDmx{log};
+  DeviceRouting routing{state, pro, openDmx};
+  testing::CountingSleeper sleeper;
+  ReplyParser parser{reports};
+  uitest::WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
+  FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
+  NoTransmitter transmitter;
+  Plugin plugin{state, settings, transmitter, pro, routing, dialog};
+  clsOutputDriver driver{plugin};
+
+  EXPECT_TRUE(driver.Configure());
+  DeviceWindow& w = *dialog.window();
+  ASSERT_EQ(w.ListCount(), 2);
+  EXPECT_EQ(w.ListText(1), "Pro Widget - Com:  3 : 78563412");
+  EXPECT_EQ(w.ListItemData(1), 3);
+
+  w.txtCommPort().value(" 3 ");
+  w.cmdTest().do_callback();
+  EXPECT_STREQ(w.lblinfo().label(), "7E A 4 0 12 34 56 78 E7 ");
+  EXPECT_STREQ(w.lblResult().label(), " 10");
+
+  w.txtCommPort().value("1");
+  fake.serial->SetPortOpen(false);
+  w.cmdTest().do_callback();
+  EXPECT_STREQ(w.lblResult().label(), "Nothing Recieved");
+
+  state.dmxData[1] = 1;
+  w.cmdOK().do_callback();  // port 1 is still open from Test: the link goes on with it
+  EXPECT_THAT(log, ElementsAre("write comPort=1", "write DeviceType=DMXUSBpro"));
+  EXPECT_EQ(state.dmxData[1], 0);
+  EXPECT_THAT(reports.messages, IsEmpty());
+  Fl::handle(FL_CLOSE, &w.frmDevice());
+  EXPECT_FALSE(dialog.IsLoaded());
+  Settle();
 }
 
 }  // namespace

@@ -10,10 +10,10 @@
 namespace lumivane {
 namespace {
 
-using testing::CallLog;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using Entry = testing::MemoryDeviceView::Entry;
+using uitest::CallLog;
+using Entry = uitest::MemoryDeviceView::Entry;
 
 class DeviceFormTest : public ::testing::Test {
  protected:
@@ -28,13 +28,13 @@ class DeviceFormTest : public ::testing::Test {
 
   DriverState state;
   CallLog log;
-  testing::RecordingSettings settings{log};
-  testing::RecordingProLink pro{log};
-  testing::RecordingOpenDmxLink openDmx{log};
-  testing::RecordingReports reports;
-  testing::ScriptedProbes probes{log};
+  uitest::RecordingSettings settings{log};
+  uitest::RecordingProLink pro{log};
+  uitest::RecordingOpenDmxLink openDmx{log};
+  uitest::RecordingReports reports;
+  uitest::ScriptedProbes probes{log};
   DeviceRouting routing{state, pro, openDmx};
-  testing::MemoryDeviceView view;
+  uitest::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 
   const std::vector<Entry> oneScan{{"Com: 1", 0}, {"Pro Widget - Com:  3 : 78563412", 3}};

@@ -16,7 +16,7 @@
 #include "ui/device_view.h"
 #include "ui/port_probes.h"
 
-namespace lumivane::testing {
+namespace lumivane::uitest {
 
 // The calls the links and the probes saw, in order, in one log.
 using CallLog = std::vector<std::string>;
@@ -134,4 +134,4 @@ class MemoryDeviceView final : public DeviceView {
   bool proSelected = true;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::uitest

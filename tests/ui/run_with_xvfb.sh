@@ -18,25 +18,39 @@ if ! command -v Xvfb >/dev/null 2>&1; then
   exit 77
 fi
 
-number=${display#:}
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb_pid=$!
+ready=$(mktemp)
+log=$(mktemp)
+xvfb_pid=""
 stop_server() {
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  rm -f "$ready" "$log"
 }
 trap stop_server EXIT
 
-for _ in $(seq 100); do
-  [ -S "/tmp/.X11-unix/X$number" ] && break
-  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "Xvfb could not start on $display (is the display number in use?)" >&2
-    exit 1
-  fi
-  sleep 0.1
+# Xvfb writes the display number to the -displayfd file once it serves. A
+# server of an earlier run may still be going away: try a few times.
+for attempt in 1 2 3; do
+  : >"$ready"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
+    >"$log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$ready" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -s "$ready" ] && break
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  sleep 1
 done
-if [ ! -S "/tmp/.X11-unix/X$number" ]; then
-  echo "Xvfb did not come up on $display" >&2
+if [ ! -s "$ready" ]; then
+  echo "Xvfb could not start on $display (is the display number in use?):" >&2
+  cat "$log" >&2
   exit 1
 fi
 
