@@ -87,10 +87,10 @@ std::vector<std::string> PressOk(SettingsStore& store) {
   testing::FakeProLink pro;
   testing::FakeOpenDmxLink openDmx;
   DeviceRouting routing(state, pro, openDmx);
-  testing::CallLog log;
-  testing::ScriptedProbes probes(log);
-  testing::RecordingReports reports;
-  testing::MemoryDeviceView view;
+  uitest::CallLog log;
+  uitest::ScriptedProbes probes(log);
+  uitest::RecordingReports reports;
+  uitest::MemoryDeviceView view;
   view.txtCommPort = "4";
   DeviceForm form(view, {state, store, routing, probes, reports});
   form.cmdOK_Click();
