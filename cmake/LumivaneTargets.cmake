@@ -9,6 +9,10 @@ function(lumivane_warnings target)
 endfunction()
 
 function(lumivane_sanitize target)
+  if(LUMIVANE_FUZZ)
+    # Coverage for libFuzzer in every library a fuzz target links.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
   if(LUMIVANE_SANITIZE STREQUAL "address")
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
       -fno-sanitize-recover=undefined)
@@ -38,4 +42,18 @@ function(lumivane_test name)
   lumivane_warnings(${name})
   lumivane_sanitize(${name})
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120 LABELS "${T_LABELS}")
+  if("threads" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY LUMIVANE_THREADS_TESTS ${name})
+  endif()
 endfunction()
+
+# lumivane_threads_tests builds only the tests labelled "threads", for the
+# ThreadSanitizer run (ctest -L threads). Defined once every test is known.
+function(lumivane_define_threads_target)
+  get_property(tests GLOBAL PROPERTY LUMIVANE_THREADS_TESTS)
+  add_custom_target(lumivane_threads_tests)
+  if(tests)
+    add_dependencies(lumivane_threads_tests ${tests})
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL lumivane_define_threads_target)

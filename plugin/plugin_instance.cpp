@@ -11,10 +11,14 @@
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
 #include "ui/device_dialog_fltk.h"
+#include "ui/toolkit_residency_fltk.h"
 #include "ui/user_reports_fltk.h"
 
 namespace lumivane {
 namespace {
+
+// As the file is loaded, before any call.
+[[maybe_unused]] const bool kToolkitKept = (KeepToolkitLoaded(), true);
 
 class RealPluginInstance final : public PluginInstance, public ProPortProbes {
  public:

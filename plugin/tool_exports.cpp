@@ -21,12 +21,6 @@ void RequireResult(const void* result) {
   if (result == nullptr) throw Failure(ErrorNumber::kInvalidCall, "the result is NULL");
 }
 
-void RequireAll(std::initializer_list<const void*> pointers) {
-  for (const void* p : pointers) {
-    if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
-  }
-}
-
 // The tool's callback table as the finder's display. Texts are handed on
 // NUL-terminated; a callback left NULL is not called.
 class CallbackWidgetDisplay final : public lumivane::WidgetDisplay {
@@ -50,6 +44,12 @@ class CallbackWidgetDisplay final : public lumivane::WidgetDisplay {
  private:
   const lv_widget_display& table_;
 };
+
+void RequireAll(std::initializer_list<const void*> pointers) {
+  for (const void* p : pointers) {
+    if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
+  }
+}
 
 }  // namespace
 
@@ -90,7 +90,7 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const
 LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
   if (text != nullptr) *text = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({text});
+    RequireResult(text);
     std::string lines;
     for (const PortMap::Entry& entry : PortMap().Entries()) {
       lines += std::to_string(entry.port) + "\t" + entry.device.string() + "\t" +
@@ -103,7 +103,7 @@ LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
 LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({path});
+    RequireResult(path);
     const PortMap map;
     const auto target = map.LinkTarget(port);
     *path = CopyText(target ? target->string() : map.DevicePath(port).string());
@@ -112,7 +112,6 @@ LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
 
 LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
   return GuardAbiCall([&] {
-    RequireAll({device_path});
     PortMap().Link(port, TextArgument(device_path, "the device path"));
   });
 }
