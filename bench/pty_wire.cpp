@@ -12,8 +12,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "bench/sample_stats.h"
-
 namespace lumivane::bench {
 namespace {
 
@@ -49,7 +47,7 @@ Pty::Pty() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
   if (::tcsetattr(terminal_.get(), TCSANOW, &raw) != 0) Fail("tcsetattr");
 }
 
-PtyReader::PtyReader(int fd, Consumer consumer) : fd_(fd), consumer_(std::move(consumer)) {
+PtyReader::PtyReader(int fd) : fd_(fd) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) Fail("pipe2");
   stopRead_ = Fd(pipeFds[0]);
@@ -75,8 +73,6 @@ void PtyReader::Run() {
     if ((fds[0].revents & POLLIN) == 0) continue;
     const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
     if (n <= 0) continue;
-    const int64_t now = NowNs();
-    if (consumer_) consumer_({buffer.data(), static_cast<size_t>(n)}, now);
     bytes_.fetch_add(static_cast<uint64_t>(n), std::memory_order_release);
   }
 }

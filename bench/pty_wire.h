@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <thread>
@@ -43,12 +42,10 @@ class Pty {
   Fd terminal_;
 };
 
-// A thread that drains the reading side of a pty as fast as it can and
-// hands every chunk to its consumer, stamped with the time read returned.
+// A thread that drains the reading side of a pty as fast as it can.
 class PtyReader {
  public:
-  using Consumer = std::function<void(std::span<const uint8_t> bytes, int64_t readNs)>;
-  PtyReader(int fd, Consumer consumer);
+  explicit PtyReader(int fd);
   ~PtyReader();  // stops and joins
   PtyReader(const PtyReader&) = delete;
   PtyReader& operator=(const PtyReader&) = delete;
@@ -59,7 +56,6 @@ class PtyReader {
   void Run();
 
   int fd_;
-  Consumer consumer_;
   Fd stopRead_;
   Fd stopWrite_;
   std::atomic<uint64_t> bytes_{0};
