@@ -26,12 +26,14 @@ enum class ErrorNumber : int32_t {
   kPortAlreadyOpen = 8005,    // port already open
   kPortBusy = 8010,           // held by another process
   kPortNotFound = 8012,       // no such device, or not a tty
+  kPortAccessDenied = 8013,   // no permission to open the device
   kPortSetupFailed = 8015,    // line settings could not be applied
   kPortNotOpen = 8018,        // operation valid only while the port is open
   kPortReadFailed = 8020,     // error reading the device
   kPortWriteFailed = 8021,    // error writing the device
   kPortWriteTimedOut = 8022,  // the device stopped taking data
   kPortDeviceGone = 8023,     // the device went away (unplugged, hung up)
+  kPortMapWriteFailed = 8024, // the port map could not be changed
 
   // The settings store.
   kSettingsUnreadable = 9100,  // file exists but cannot be read

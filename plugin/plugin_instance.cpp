@@ -3,29 +3,19 @@
 
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "prowidget/serial_port_posix.h"
+#include "prowidget/transmitter.h"
+#include "prowidget/widget_link.h"
 
 namespace lumivane {
 namespace {
 
 // Parts whose real implementation has not been wired in yet.
-class NoProLink final : public ProLink {
- public:
-  void OpenProPort() override {}
-  void CloseProPort() override {}
-  void SendProUniverse() override {}
-  void RequestProSerial() override {}
-};
-
 class NoOpenDmxLink final : public OpenDmxLink {
  public:
   void StartOpenDmx() override {}
   void StopOpenDmx() override {}
   void StageOpenDmxFrame(const Universe&) override {}
-};
-
-class NoTransmitter final : public TransmitterWindow {
- public:
-  void Load() override {}
 };
 
 class NoDialog final : public DeviceDialog {
@@ -39,6 +29,8 @@ class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder()),
+        transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
+        pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
@@ -48,9 +40,9 @@ class RealPluginInstance final : public PluginInstance {
   DriverState state_;
   KeyFileSettingsStore settings_;
   StderrUserReports reports_;
-  NoProLink pro_;
+  Transmitter transmitter_;
+  WidgetLink pro_;
   NoOpenDmxLink openDmx_;
-  NoTransmitter transmitter_;
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;

@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: MIT
+#include "host/widget_simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace lumivane::sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kIdlePoll = std::chrono::milliseconds(5);
+
+[[noreturn]] void ThrowSystem(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+std::vector<uint8_t> Encode(uint8_t label, std::vector<uint8_t> payload) {
+  WidgetFrame frame{label, std::move(payload)};
+  return frame.bytes();
+}
+
+}  // namespace
+
+WidgetSimulator::WidgetSimulator() {
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0) ThrowSystem("posix_openpt");
+  auto fail = [&](const char* what) {
+    const int error = errno;
+    ::close(master_);
+    errno = error;
+    ThrowSystem(what);
+  };
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) fail("unlockpt");
+  char name[128];
+  if (::ptsname_r(master_, name, sizeof name) != 0) fail("ptsname");
+  devicePath_ = name;
+  // Raw from the start: a line discipline that echoes would send the
+  // port's own bytes back to it before the port sets raw mode itself.
+  termios line{};
+  if (::tcgetattr(master_, &line) != 0) fail("tcgetattr");
+  ::cfmakeraw(&line);
+  if (::tcsetattr(master_, TCSANOW, &line) != 0) fail("tcsetattr");
+  // Open and close the slave once, so "no one has it open" shows as a
+  // hang-up on the master from now on.
+  const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (slave < 0) fail("open pty slave");
+  ::close(slave);
+  thread_ = std::thread([this] { Run(); });
+}
+
+WidgetSimulator::~WidgetSimulator() {
+  Vanish();
+}
+
+void WidgetSimulator::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void WidgetSimulator::Vanish() {
+  Stop();
+  std::lock_guard lock(mutex_);
+  if (master_ >= 0) ::close(master_);
+  master_ = -1;
+  SetPortOpenLocked(false);
+  changed_.notify_all();
+}
+
+void WidgetSimulator::SetPortOpenLocked(bool open) {
+  if (portOpen_ && !open) ++closeCount_;
+  portOpen_ = open;
+}
+
+void WidgetSimulator::Run() {
+  std::array<uint8_t, 4096> buffer;
+  std::unique_lock lock(mutex_);
+  while (!stop_) {
+    SendDueReplies();
+    auto wait = kIdlePoll;
+    if (!pending_.empty()) {
+      wait = std::clamp(
+          std::chrono::ceil<std::chrono::milliseconds>(pending_.front().due - Clock::now()),
+          std::chrono::milliseconds(0), kIdlePoll);
+    }
+    pollfd p{master_, static_cast<short>(reading_ ? POLLIN : 0), 0};
+    lock.unlock();
+    const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
+    ssize_t n = 0;
+    if (ready > 0 && (p.revents & POLLIN) != 0) n = ::read(master_, buffer.data(), buffer.size());
+    const int readError = n < 0 ? errno : 0;
+    lock.lock();
+
+    if (n > 0) {
+      SetPortOpenLocked(true);
+      receivedBytes_ += static_cast<uint64_t>(n);
+      const auto at = Clock::now();
+      for (const WidgetFrame& frame :
+           parser_.Feed(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)))) {
+        Handle(frame, at);
+      }
+      changed_.notify_all();
+      continue;
+    }
+    const bool hungUp = readError == EIO || (ready > 0 && (p.revents & POLLHUP) != 0);
+    if (hungUp != !portOpen_) {
+      SetPortOpenLocked(!hungUp);
+      changed_.notify_all();
+    }
+    // poll reports a hang-up at once, every time: wait instead of spinning.
+    if (hungUp || ready < 0) changed_.wait_for(lock, kIdlePoll);
+  }
+}
+
+void WidgetSimulator::Handle(const WidgetFrame& frame, Clock::time_point at) {
+  ++messageCount_;
+  if (frame.label == 6) {
+    ++frameCount_;
+    if (frame.payload.size() > 1) {  // after the start code
+      std::copy_n(frame.payload.begin() + 1, std::min(frame.payload.size() - 1, levels_.size()),
+                  levels_.begin());
+    }
+  }
+  messages_.push_back({at, frame});
+  while (messages_.size() > recordLimit_) messages_.pop_front();
+
+  std::vector<uint8_t> reply;
+  if (frame.label == 10) {
+    reply = Encode(10, {static_cast<uint8_t>(serial_), static_cast<uint8_t>(serial_ >> 8),
+                        static_cast<uint8_t>(serial_ >> 16), static_cast<uint8_t>(serial_ >> 24)});
+  } else if (frame.label == 3) {
+    reply = Encode(3, {firmwareLow_, firmwareHigh_, 9, 1, 40});
+  } else {
+    return;
+  }
+  if (replies_ == Replies::kSilent) return;
+  if (replies_ == Replies::kGarbage) reply = garbage_;
+  pending_.push_back({at + replyDelay_, std::move(reply)});
+}
+
+void WidgetSimulator::SendDueReplies() {
+  const auto now = Clock::now();
+  while (!pending_.empty() && pending_.front().due <= now) {
+    const std::vector<uint8_t>& bytes = pending_.front().bytes;
+    // A port that does not read its input loses the reply, as on a wire.
+    if (!bytes.empty() && ::write(master_, bytes.data(), bytes.size()) < 0 && errno == EINTR) {
+      continue;
+    }
+    pending_.pop_front();
+  }
+}
+
+bool WidgetSimulator::WaitUntil(std::chrono::milliseconds timeout,
+                                const std::function<bool()>& holds) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, holds);
+}
+
+void WidgetSimulator::SetSerial(uint32_t serial) {
+  std::lock_guard lock(mutex_);
+  serial_ = serial;
+}
+
+void WidgetSimulator::SetFirmware(uint8_t high, uint8_t low) {
+  std::lock_guard lock(mutex_);
+  firmwareHigh_ = high;
+  firmwareLow_ = low;
+}
+
+void WidgetSimulator::SetReplies(Replies replies) {
+  std::lock_guard lock(mutex_);
+  replies_ = replies;
+}
+
+void WidgetSimulator::SetReplyDelay(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  replyDelay_ = delay;
+}
+
+void WidgetSimulator::SetGarbage(std::vector<uint8_t> bytes) {
+  std::lock_guard lock(mutex_);
+  garbage_ = std::move(bytes);
+}
+
+void WidgetSimulator::SetReading(bool reading) {
+  std::lock_guard lock(mutex_);
+  reading_ = reading;
+}
+
+std::vector<WidgetSimulator::Message> WidgetSimulator::Messages() const {
+  std::lock_guard lock(mutex_);
+  return {messages_.begin(), messages_.end()};
+}
+
+uint64_t WidgetSimulator::MessageCount() const {
+  std::lock_guard lock(mutex_);
+  return messageCount_;
+}
+
+uint64_t WidgetSimulator::FrameCount() const {
+  std::lock_guard lock(mutex_);
+  return frameCount_;
+}
+
+std::array<uint8_t, 512> WidgetSimulator::Levels() const {
+  std::lock_guard lock(mutex_);
+  return levels_;
+}
+
+uint64_t WidgetSimulator::ReceivedBytes() const {
+  std::lock_guard lock(mutex_);
+  return receivedBytes_;
+}
+
+uint64_t WidgetSimulator::DroppedBytes() const {
+  std::lock_guard lock(mutex_);
+  return parser_.droppedBytes() - droppedAtClear_;
+}
+
+void WidgetSimulator::ClearMessages() {
+  std::lock_guard lock(mutex_);
+  messages_.clear();
+  messageCount_ = frameCount_ = receivedBytes_ = 0;
+  droppedAtClear_ = parser_.droppedBytes();
+}
+
+void WidgetSimulator::SetRecordLimit(size_t limit) {
+  std::lock_guard lock(mutex_);
+  recordLimit_ = limit;
+  while (messages_.size() > recordLimit_) messages_.pop_front();
+}
+
+bool WidgetSimulator::PortOpen() const {
+  std::lock_guard lock(mutex_);
+  return portOpen_;
+}
+
+uint64_t WidgetSimulator::CloseCount() const {
+  std::lock_guard lock(mutex_);
+  return closeCount_;
+}
+
+bool WidgetSimulator::WaitForMessages(uint64_t count, std::chrono::milliseconds timeout) const {
+  return WaitUntil(timeout, [&] { return messageCount_ >= count; });
+}
+
+bool WidgetSimulator::WaitForPortOpen(bool open, std::chrono::milliseconds timeout) const {
+  return WaitUntil(timeout, [&] { return portOpen_ == open; });
+}
+
+}  // namespace lumivane::sim

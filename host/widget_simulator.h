@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/widget_frame_parser.h"
+
+namespace lumivane::sim {
+
+// A DMX USB Pro emulated on a pseudo-terminal, for tests, the demo and
+// benchmarks. It owns the pty's master side and keeps it open; devicePath()
+// is the slave, the tty a program opens as the widget's serial port (link a
+// port number to it with the port map).
+//
+// A thread of its own reads what the port writes, parses it as widget
+// messages (resynchronising on bad input) and records each message with the
+// time it was complete. It answers:
+//   label 10 (serial number request) with label 10, 4 bytes: the serial,
+//            lowest byte first, so serial 0x12345678 goes out 78 56 34 12
+//            and reads back as "12345678";
+//   label 3  (widget parameters request) with label 3, 5 bytes: firmware
+//            low, firmware high, break 9, mark-after-break 1, rate 40.
+// Other labels are recorded and not answered.
+//
+// It can misbehave on request: stay silent, answer late, answer garbage,
+// stop reading (so the port's writes stall once the pty buffer is full),
+// or vanish (close the master: the port's next write gets EIO, a hang-up).
+//
+// Every member may be called from any thread. Destroying it stops its
+// thread and closes the master.
+class WidgetSimulator {
+ public:
+  struct Message {
+    std::chrono::steady_clock::time_point at;
+    WidgetFrame frame;
+  };
+  enum class Replies { kAnswer, kSilent, kGarbage };
+  static constexpr size_t kDefaultRecordLimit = 10000;
+  static constexpr uint32_t kDefaultSerial = 0x12345678;
+
+  // Throws std::system_error when no pseudo-terminal can be had.
+  WidgetSimulator();
+  ~WidgetSimulator();
+  WidgetSimulator(const WidgetSimulator&) = delete;
+  WidgetSimulator& operator=(const WidgetSimulator&) = delete;
+
+  const std::string& devicePath() const { return devicePath_; }
+
+  // How it answers.
+  void SetSerial(uint32_t serial);
+  void SetFirmware(uint8_t high, uint8_t low);
+  void SetReplies(Replies replies);
+  void SetReplyDelay(std::chrono::milliseconds delay);
+  // What kGarbage sends instead of an answer (default: bytes with no 0x7E).
+  void SetGarbage(std::vector<uint8_t> bytes);
+
+  // False: stop reading the port's output; true: read again.
+  void SetReading(bool reading);
+  // Closes the master for good: the device is gone. Cannot be undone.
+  void Vanish();
+
+  // What it saw. Messages keeps the most recent recordLimit messages;
+  // the counts cover everything since the start (or ClearMessages).
+  std::vector<Message> Messages() const;
+  uint64_t MessageCount() const;
+  uint64_t FrameCount() const;  // DMX output messages (label 6)
+  // The channel levels of the last DMX output message (zeros before the
+  // first); a frame with fewer channels leaves the rest as they were.
+  std::array<uint8_t, 512> Levels() const;
+  uint64_t ReceivedBytes() const;
+  uint64_t DroppedBytes() const;  // bytes that were part of no message
+  void ClearMessages();
+  void SetRecordLimit(size_t limit);
+
+  // True while a program has the port open (the slave side is open).
+  bool PortOpen() const;
+  uint64_t CloseCount() const;  // times the port was closed after being open
+
+  // Wait until the condition holds or the timeout passes; return whether
+  // it holds.
+  bool WaitForMessages(uint64_t count, std::chrono::milliseconds timeout) const;
+  bool WaitForPortOpen(bool open, std::chrono::milliseconds timeout) const;
+
+ private:
+  struct PendingReply {
+    std::chrono::steady_clock::time_point due;
+    std::vector<uint8_t> bytes;
+  };
+  void Run();
+  void Stop();
+  void Handle(const WidgetFrame& frame, std::chrono::steady_clock::time_point at);
+  void SendDueReplies();
+  void SetPortOpenLocked(bool open);
+  bool WaitUntil(std::chrono::milliseconds timeout, const std::function<bool()>& holds) const;
+
+  int master_ = -1;
+  std::string devicePath_;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  bool stop_ = false;
+  bool reading_ = true;
+  bool portOpen_ = false;
+  uint64_t closeCount_ = 0;
+  uint32_t serial_ = kDefaultSerial;
+  uint8_t firmwareHigh_ = 1;
+  uint8_t firmwareLow_ = 44;
+  Replies replies_ = Replies::kAnswer;
+  std::chrono::milliseconds replyDelay_{0};
+  std::vector<uint8_t> garbage_{0x00, 0x13, 0x55, 0xAA, 0x11, 0xFF};
+  std::deque<PendingReply> pending_;
+  std::deque<Message> messages_;
+  size_t recordLimit_ = kDefaultRecordLimit;
+  uint64_t messageCount_ = 0;
+  uint64_t frameCount_ = 0;
+  uint64_t receivedBytes_ = 0;
+  uint64_t droppedAtClear_ = 0;
+  std::array<uint8_t, 512> levels_{};
+  WidgetFrameParser parser_;
+
+  std::thread thread_;
+};
+
+}  // namespace lumivane::sim

@@ -1,0 +1,25 @@
+/* SPDX-License-Identifier: MIT */
+/* Line settings of a serial port through termios2, so any baud rate can be
+ * set. Kept apart from <termios.h>, whose definitions clash with the
+ * kernel's. */
+#ifndef LUMIVANE_PROWIDGET_SERIAL_LINE_H
+#define LUMIVANE_PROWIDGET_SERIAL_LINE_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Raw mode, 8 data bits, no parity, 1 stop bit, receiver on, modem lines
+ * ignored, no flow control of any kind (hardware, XON/XOFF), reads that
+ * never wait, both directions at `baud`. Returns 0 or an errno value. */
+int lumivane_serial_set_line(int fd, unsigned baud);
+
+/* What the line is set to, for checks: the output speed, and whether it is
+ * raw 8N1 without flow control (1) or not (0). Returns 0 or an errno value. */
+int lumivane_serial_read_line(int fd, unsigned* baud, int* raw_8n1);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+#include "prowidget/serial_port_posix.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "plugin/failure.h"
+#include "prowidget/serial_line.h"
+
+namespace lumivane {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Why(const std::string& path, int error) {
+  return path + ": " + std::strerror(error);
+}
+
+ErrorNumber OpenErrorNumber(int error) {
+  switch (error) {
+    case EBUSY:
+    case EWOULDBLOCK:
+      return ErrorNumber::kPortBusy;
+    case EACCES:
+    case EPERM:
+      return ErrorNumber::kPortAccessDenied;
+    default:
+      return ErrorNumber::kPortNotFound;
+  }
+}
+
+bool IsHangUp(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+}  // namespace
+
+SerialPortPosix::SerialPortPosix(PortMap ports, std::chrono::milliseconds writeTimeout)
+    : ports_(std::move(ports)), writeTimeout_(writeTimeout) {}
+
+SerialPortPosix::~SerialPortPosix() {
+  Close();
+}
+
+void SerialPortPosix::SetCommPort(int16_t port) {
+  if (PortOpen()) throw Failure(ErrorNumber::kPortOpenNotValid);
+  PortMap::CheckNumber(port);
+  commPort_ = port;
+}
+
+void SerialPortPosix::SetPortOpen(bool open) {
+  if (open) {
+    Open();
+  } else {
+    Close();
+    gone_ = false;
+  }
+}
+
+void SerialPortPosix::Open() {
+  if (PortOpen()) throw Failure(ErrorNumber::kPortAlreadyOpen);
+  gone_ = false;
+  const std::string path = ports_.DevicePath(commPort_).string();
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    throw Failure(OpenErrorNumber(error), Why(path, error));
+  }
+  auto fail = [&](ErrorNumber number, const std::string& detail) {
+    ::close(fd);
+    throw Failure(number, detail);
+  };
+  if (::isatty(fd) != 1) fail(ErrorNumber::kPortNotFound, path + ": not a tty");
+  // TIOCEXCL keeps out other openers (but not root); the lock keeps out
+  // every opener that plays by the same rules, root included.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) fail(ErrorNumber::kPortBusy, Why(path, errno));
+  if (::ioctl(fd, TIOCEXCL) != 0) fail(ErrorNumber::kPortSetupFailed, Why(path, errno));
+  if (const int error = lumivane_serial_set_line(fd, kBaud); error != 0) {
+    ::ioctl(fd, TIOCNXCL);
+    fail(ErrorNumber::kPortSetupFailed, Why(path, error));
+  }
+  fd_ = fd;
+  receivedCount_ = 0;
+}
+
+void SerialPortPosix::Close() noexcept {
+  if (fd_ < 0) return;
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+  receivedCount_ = 0;
+}
+
+void SerialPortPosix::DeviceGone(std::string_view what) {
+  Close();
+  gone_ = true;
+  throw Failure(ErrorNumber::kPortDeviceGone, what);
+}
+
+void SerialPortPosix::RequireOpen() const {
+  if (gone_) throw Failure(ErrorNumber::kPortDeviceGone);
+  if (!PortOpen()) throw Failure(ErrorNumber::kPortNotOpen);
+}
+
+void SerialPortPosix::Output(std::string_view data) {
+  RequireOpen();
+  const Clock::time_point deadline = Clock::now() + writeTimeout_;
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd_, data.data(), data.size());
+    if (n > 0) {
+      data.remove_prefix(static_cast<size_t>(n));
+      continue;
+    }
+    const int error = n < 0 ? errno : EAGAIN;
+    if (error == EINTR) continue;
+    if (IsHangUp(error)) DeviceGone(std::strerror(error));
+    if (error != EAGAIN) throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
+
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) throw Failure(ErrorNumber::kPortWriteTimedOut);
+    pollfd p{fd_, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR)
+      throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(errno));
+    if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) DeviceGone("hung up");
+  }
+}
+
+void SerialPortPosix::Receive() {
+  RequireOpen();
+  // A device that floods the line cannot keep us here: at most this many
+  // bytes are read (and dropped) per call.
+  constexpr size_t kMostDroppedPerCall = 64 * 1024;
+  std::array<char, 4096> overflow;
+  size_t dropped = 0;
+  while (dropped < kMostDroppedPerCall) {
+    char* into = received_.data() + receivedCount_;
+    size_t room = received_.size() - receivedCount_;
+    const bool full = room == 0;
+    if (full) into = overflow.data(), room = overflow.size();
+    const ssize_t n = ::read(fd_, into, room);
+    if (n > 0) {
+      if (full) {
+        dropped += static_cast<size_t>(n);
+      } else {
+        receivedCount_ += static_cast<size_t>(n);
+      }
+      continue;
+    }
+    if (n == 0) {
+      // No data, or a line that was hung up: only poll tells them apart.
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        DeviceGone("hung up");
+      }
+      return;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return;
+    if (IsHangUp(errno)) DeviceGone(std::strerror(errno));
+    throw Failure(ErrorNumber::kPortReadFailed, std::strerror(errno));
+  }
+}
+
+std::string SerialPortPosix::Input() {
+  Receive();
+  std::string bytes(received_.data(), receivedCount_);
+  receivedCount_ = 0;
+  return bytes;
+}
+
+int16_t SerialPortPosix::InBufferCount() {
+  Receive();
+  return static_cast<int16_t>(receivedCount_);
+}
+
+}  // namespace lumivane

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "host/widget_simulator.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace lumivane::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+// The program's side of the simulated port.
+class Port {
+ public:
+  explicit Port(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
+  ~Port() { Close(); }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  bool ok() const { return fd_ >= 0; }
+  ssize_t Write(const Bytes& bytes) const { return ::write(fd_, bytes.data(), bytes.size()); }
+  Bytes Read(size_t count, std::chrono::milliseconds timeout) const {
+    Bytes out;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    uint8_t buffer[256];
+    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 5) <= 0) continue;
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n > 0) out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+  }
+
+ private:
+  int fd_;
+};
+
+const Bytes kSerialRequest{0x7E, 0x0A, 0x01, 0x00, 0x00, 0xE7};
+const Bytes kParametersRequest{0x7E, 0x03, 0x02, 0x00, 0x00, 0x00, 0xE7};
+
+TEST(WidgetSimulatorTest, AnswersTheSerialNumberAndParameterRequests) {
+  WidgetSimulator sim;
+  sim.SetSerial(0x0102A0FF);
+  sim.SetFirmware(2, 7);
+  Port port(sim.devicePath());
+  ASSERT_TRUE(port.ok());
+  port.Write(kSerialRequest);
+  EXPECT_EQ(port.Read(9, 5s), (Bytes{0x7E, 0x0A, 0x04, 0x00, 0xFF, 0xA0, 0x02, 0x01, 0xE7}));
+  port.Write(kParametersRequest);
+  EXPECT_EQ(port.Read(10, 5s), (Bytes{0x7E, 0x03, 0x05, 0x00, 7, 2, 9, 1, 40, 0xE7}));
+  ASSERT_TRUE(sim.WaitForMessages(2, 5s));
+  const auto messages = sim.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].frame.bytes(), kSerialRequest);
+  EXPECT_LE(messages[0].at, messages[1].at);
+}
+
+TEST(WidgetSimulatorTest, RecordsFramesAndTheirLevels) {
+  WidgetSimulator sim;
+  Port port(sim.devicePath());
+  Bytes frame{0x7E, 0x06, 0x01, 0x02, 0x00};
+  for (int channel = 1; channel <= 512; ++channel) frame.push_back(static_cast<uint8_t>(channel));
+  frame.push_back(0xE7);
+  port.Write({0x55, 0xE7, 0x00});  // noise first
+  port.Write(frame);
+  ASSERT_TRUE(sim.WaitForMessages(1, 5s));
+  EXPECT_EQ(sim.FrameCount(), 1u);
+  EXPECT_EQ(sim.Levels()[0], 1);
+  EXPECT_EQ(sim.Levels()[511], 0);  // 512 mod 256
+  EXPECT_EQ(sim.ReceivedBytes(), 3 + frame.size());
+  EXPECT_EQ(sim.DroppedBytes(), 3u);
+  EXPECT_EQ(sim.Messages().back().frame.bytes(), frame);
+}
+
+TEST(WidgetSimulatorTest, MisbehavesOnRequest) {
+  WidgetSimulator sim;
+  Port port(sim.devicePath());
+
+  sim.SetReplies(WidgetSimulator::Replies::kSilent);
+  port.Write(kSerialRequest);
+  ASSERT_TRUE(sim.WaitForMessages(1, 5s));
+  EXPECT_TRUE(port.Read(1, 100ms).empty()) << "silent";
+
+  sim.SetReplies(WidgetSimulator::Replies::kGarbage);
+  sim.SetGarbage({0x01, 0x02, 0x03});
+  port.Write(kSerialRequest);
+  EXPECT_EQ(port.Read(3, 5s), (Bytes{0x01, 0x02, 0x03})) << "garbage";
+
+  sim.SetReplies(WidgetSimulator::Replies::kAnswer);
+  sim.SetReplyDelay(300ms);
+  const auto start = std::chrono::steady_clock::now();
+  port.Write(kSerialRequest);
+  EXPECT_TRUE(port.Read(1, 150ms).empty()) << "not yet";
+  EXPECT_EQ(port.Read(9, 5s).size(), 9u) << "late";
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+}
+
+TEST(WidgetSimulatorTest, SeesThePortOpenAndClose) {
+  WidgetSimulator sim;
+  EXPECT_FALSE(sim.PortOpen());
+  {
+    Port port(sim.devicePath());
+    EXPECT_TRUE(sim.WaitForPortOpen(true, 5s));
+  }
+  EXPECT_TRUE(sim.WaitForPortOpen(false, 5s));
+  EXPECT_EQ(sim.CloseCount(), 1u);
+}
+
+TEST(WidgetSimulatorTest, WhenItStopsReadingThePortStalls) {
+  WidgetSimulator sim;
+  sim.SetReading(false);
+  Port port(sim.devicePath());
+  const Bytes block(518, 0x00);
+  size_t written = 0;
+  for (ssize_t n = 1; n > 0 && written < 10'000'000;) {
+    n = port.Write(block);
+    if (n > 0) written += static_cast<size_t>(n);
+  }
+  EXPECT_LT(written, 10'000'000u);
+  EXPECT_EQ(sim.MessageCount(), 0u);
+  sim.SetReading(true);
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (sim.ReceivedBytes() < written && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  EXPECT_GE(sim.ReceivedBytes(), written);
+}
+
+TEST(WidgetSimulatorTest, WhenItVanishesThePortHangsUp) {
+  WidgetSimulator sim;
+  Port port(sim.devicePath());
+  ASSERT_EQ(port.Write(kSerialRequest), 6);
+  sim.Vanish();
+  EXPECT_EQ(port.Write(kSerialRequest), -1);
+  EXPECT_EQ(errno, EIO);
+}
+
+}  // namespace
+}  // namespace lumivane::sim
