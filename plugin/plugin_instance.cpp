@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/plugin_instance.h"
 
+#include "opendmx/d2xx_libftdi.h"
+#include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
 #include "prowidget/serial_port_posix.h"
@@ -11,13 +13,6 @@ namespace lumivane {
 namespace {
 
 // Parts whose real implementation has not been wired in yet.
-class NoOpenDmxLink final : public OpenDmxLink {
- public:
-  void StartOpenDmx() override {}
-  void StopOpenDmx() override {}
-  void StageOpenDmxFrame(const Universe&) override {}
-};
-
 class NoDialog final : public DeviceDialog {
  public:
   void Show() override {}
@@ -42,7 +37,11 @@ class RealPluginInstance final : public PluginInstance {
   StderrUserReports reports_;
   Transmitter transmitter_;
   WidgetLink pro_;
-  NoOpenDmxLink openDmx_;
+  // Destroyed before the adaptor: the link joins its transmitter and
+  // closes the device when the plug-in file is unloaded.
+  std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
+  PosixMonotonicClock clock_;
+  OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;

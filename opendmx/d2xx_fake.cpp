@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: MIT
+#include "opendmx/d2xx_fake.h"
+
+#include <algorithm>
+#include <array>
+#include <thread>
+#include <utility>
+
+namespace lumivane {
+namespace {
+
+constexpr std::array<std::pair<D2xxCallKind, std::string_view>, 11> kNames{{
+    {D2xxCallKind::kOpen, "FT_Open"},
+    {D2xxCallKind::kResetDevice, "FT_ResetDevice"},
+    {D2xxCallKind::kSetDivisor, "FT_SetDivisor"},
+    {D2xxCallKind::kSetDataCharacteristics, "FT_SetDataCharacteristics"},
+    {D2xxCallKind::kSetFlowControl, "FT_SetFlowControl"},
+    {D2xxCallKind::kClrRts, "FT_ClrRts"},
+    {D2xxCallKind::kPurge, "FT_Purge"},
+    {D2xxCallKind::kClose, "FT_Close"},
+    {D2xxCallKind::kWrite, "FT_Write"},
+    {D2xxCallKind::kSetBreakOn, "FT_SetBreakOn"},
+    {D2xxCallKind::kSetBreakOff, "FT_SetBreakOff"},
+}};
+
+D2xxCall NewCall(D2xxCallKind kind, FT_HANDLE handle, std::vector<uint32_t> arguments = {}) {
+  D2xxCall call{kind, std::chrono::steady_clock::now(), {}, handle, std::move(arguments), {},
+                FT_OK};
+  return call;
+}
+
+}  // namespace
+
+std::string_view D2xxCallName(D2xxCallKind kind) {
+  for (const auto& [k, name] : kNames) {
+    if (k == kind) return name;
+  }
+  return "?";
+}
+
+std::optional<D2xxCallKind> D2xxCallByName(std::string_view name) {
+  for (const auto& [kind, n] : kNames) {
+    if (n == name) return kind;
+  }
+  return std::nullopt;
+}
+
+void D2xxFake::FailCall(D2xxCallKind kind, int nth, FT_STATUS status) {
+  std::lock_guard lock(mutex_);
+  failures_[kind].emplace_back(nth, status);
+}
+
+bool D2xxFake::FailCall(std::string_view name, int nth, FT_STATUS status) {
+  auto kind = D2xxCallByName(name);
+  if (!kind) return false;
+  FailCall(*kind, nth, status);
+  return true;
+}
+
+void D2xxFake::ShortenWrites(uint32_t bytesWritten) {
+  std::lock_guard lock(mutex_);
+  shortWrite_ = bytesWritten;
+}
+
+void D2xxFake::SetCallCost(std::chrono::nanoseconds cost) {
+  std::lock_guard lock(mutex_);
+  costForAll_ = cost;
+}
+
+void D2xxFake::SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost) {
+  std::lock_guard lock(mutex_);
+  costs_[kind] = cost;
+}
+
+std::vector<D2xxCall> D2xxFake::Calls() const {
+  std::lock_guard lock(mutex_);
+  return calls_;
+}
+
+std::vector<D2xxCallKind> D2xxFake::Kinds() const {
+  std::lock_guard lock(mutex_);
+  std::vector<D2xxCallKind> kinds;
+  kinds.reserve(calls_.size());
+  for (const auto& call : calls_) kinds.push_back(call.kind);
+  return kinds;
+}
+
+size_t D2xxFake::CountOf(D2xxCallKind kind) const {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(std::count_if(calls_.begin(), calls_.end(),
+                                           [kind](const D2xxCall& c) { return c.kind == kind; }));
+}
+
+size_t D2xxFake::CallCount() const {
+  std::lock_guard lock(mutex_);
+  return calls_.size();
+}
+
+void D2xxFake::ClearCalls() {
+  std::lock_guard lock(mutex_);
+  calls_.clear();
+}
+
+FT_STATUS D2xxFake::Record(D2xxCall& call) {
+  std::chrono::nanoseconds cost{0};
+  {
+    std::lock_guard lock(mutex_);
+    int nth = ++seen_[call.kind];
+    for (const auto& [when, status] : failures_[call.kind]) {
+      if (when == kEveryCall || when == nth) {
+        call.status = status;
+        break;
+      }
+    }
+    if (call.kind == D2xxCallKind::kOpen && call.status == FT_OK) call.handle = ++lastHandle_;
+    if (auto it = costs_.find(call.kind); it != costs_.end()) {
+      cost = it->second;
+    } else if (costForAll_) {
+      cost = *costForAll_;
+    }
+  }
+  if (cost.count() > 0) std::this_thread::sleep_for(cost);
+  call.returnedAt = std::chrono::steady_clock::now();
+  std::lock_guard lock(mutex_);
+  calls_.push_back(call);
+  return call.status;
+}
+
+FT_STATUS D2xxFake::FT_Open(int deviceNumber, FT_HANDLE* handle) {
+  auto call = NewCall(D2xxCallKind::kOpen, 0, {static_cast<uint32_t>(deviceNumber)});
+  FT_STATUS status = Record(call);
+  if (status == FT_OK && handle != nullptr) *handle = call.handle;
+  return status;
+}
+
+FT_STATUS D2xxFake::FT_ResetDevice(FT_HANDLE handle) {
+  auto call = NewCall(D2xxCallKind::kResetDevice, handle);
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_SetDivisor(FT_HANDLE handle, uint16_t divisor) {
+  auto call = NewCall(D2xxCallKind::kSetDivisor, handle, {divisor});
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength,
+                                              uint8_t stopBits, uint8_t parity) {
+  auto call =
+      NewCall(D2xxCallKind::kSetDataCharacteristics, handle, {wordLength, stopBits, parity});
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
+                                      uint8_t xoff) {
+  auto call = NewCall(D2xxCallKind::kSetFlowControl, handle, {flowControl, xon, xoff});
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_ClrRts(FT_HANDLE handle) {
+  auto call = NewCall(D2xxCallKind::kClrRts, handle);
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_Purge(FT_HANDLE handle, uint32_t mask) {
+  auto call = NewCall(D2xxCallKind::kPurge, handle, {mask});
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_Close(FT_HANDLE handle) {
+  auto call = NewCall(D2xxCallKind::kClose, handle);
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_Write(FT_HANDLE handle, const uint8_t* buffer, uint32_t bytesToWrite,
+                             uint32_t* bytesWritten) {
+  auto call = NewCall(D2xxCallKind::kWrite, handle, {bytesToWrite});
+  if (buffer != nullptr) call.data.assign(buffer, buffer + bytesToWrite);
+  FT_STATUS status = Record(call);
+  if (bytesWritten != nullptr) {
+    uint32_t written = 0;
+    if (status == FT_OK) {
+      std::lock_guard lock(mutex_);
+      written = shortWrite_ ? std::min(*shortWrite_, bytesToWrite) : bytesToWrite;
+    }
+    *bytesWritten = written;
+  }
+  return status;
+}
+
+FT_STATUS D2xxFake::FT_SetBreakOn(FT_HANDLE handle) {
+  auto call = NewCall(D2xxCallKind::kSetBreakOn, handle);
+  return Record(call);
+}
+
+FT_STATUS D2xxFake::FT_SetBreakOff(FT_HANDLE handle) {
+  auto call = NewCall(D2xxCallKind::kSetBreakOff, handle);
+  return Record(call);
+}
+
+}  // namespace lumivane

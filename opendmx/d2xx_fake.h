@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "opendmx/d2xx.h"
+
+namespace lumivane {
+
+enum class D2xxCallKind {
+  kOpen,
+  kResetDevice,
+  kSetDivisor,
+  kSetDataCharacteristics,
+  kSetFlowControl,
+  kClrRts,
+  kPurge,
+  kClose,
+  kWrite,
+  kSetBreakOn,
+  kSetBreakOff,
+};
+
+// "FT_Open", "FT_Purge", ...
+std::string_view D2xxCallName(D2xxCallKind kind);
+std::optional<D2xxCallKind> D2xxCallByName(std::string_view name);
+
+// One call as the fake saw it.
+struct D2xxCall {
+  D2xxCallKind kind;
+  std::chrono::steady_clock::time_point enteredAt;  // before the injected cost
+  std::chrono::steady_clock::time_point returnedAt;
+  FT_HANDLE handle = 0;             // for FT_Open: the handle handed out, or 0
+  std::vector<uint32_t> arguments;  // the numeric arguments after the handle
+  std::vector<uint8_t> data;        // FT_Write: the bytes
+  FT_STATUS status = FT_OK;
+};
+
+// A scripted D2XX: records every call with monotonic timestamps and its
+// arguments, succeeds unless told to fail a call, and hands out handles
+// 1, 2, 3, ... Thread-safe: the transmitter calls it on its own thread while
+// a test reads the record.
+class D2xxFake final : public D2xx {
+ public:
+  static constexpr int kEveryCall = 0;
+
+  // Fails the nth call of a kind (counting from 1, over the fake's life), or
+  // every call of it with kEveryCall.
+  void FailCall(D2xxCallKind kind, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
+  // The same by D2XX name; false for a name the fake does not know.
+  bool FailCall(std::string_view name, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
+  // FT_Write reports this many bytes written instead of all of them.
+  void ShortenWrites(uint32_t bytesWritten);
+  // Every call spends this long (a blocking sleep) before it returns, to
+  // stand in for the USB round trip.
+  void SetCallCost(std::chrono::nanoseconds cost);
+  void SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost);
+
+  std::vector<D2xxCall> Calls() const;
+  std::vector<D2xxCallKind> Kinds() const;
+  size_t CountOf(D2xxCallKind kind) const;
+  size_t CallCount() const;
+  void ClearCalls();
+
+  FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) override;
+  FT_STATUS FT_ResetDevice(FT_HANDLE handle) override;
+  FT_STATUS FT_SetDivisor(FT_HANDLE handle, uint16_t divisor) override;
+  FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t wordLength, uint8_t stopBits,
+                                      uint8_t parity) override;
+  FT_STATUS FT_SetFlowControl(FT_HANDLE handle, uint16_t flowControl, uint8_t xon,
+                              uint8_t xoff) override;
+  FT_STATUS FT_ClrRts(FT_HANDLE handle) override;
+  FT_STATUS FT_Purge(FT_HANDLE handle, uint32_t mask) override;
+  FT_STATUS FT_Close(FT_HANDLE handle) override;
+  FT_STATUS FT_Write(FT_HANDLE handle, const uint8_t* buffer, uint32_t bytesToWrite,
+                     uint32_t* bytesWritten) override;
+  FT_STATUS FT_SetBreakOn(FT_HANDLE handle) override;
+  FT_STATUS FT_SetBreakOff(FT_HANDLE handle) override;
+
+ private:
+  // Records the call and decides its status.
+  FT_STATUS Record(D2xxCall& call);
+
+  mutable std::mutex mutex_;
+  std::vector<D2xxCall> calls_;
+  std::map<D2xxCallKind, int> seen_;
+  std::map<D2xxCallKind, std::vector<std::pair<int, FT_STATUS>>> failures_;
+  std::map<D2xxCallKind, std::chrono::nanoseconds> costs_;
+  std::optional<std::chrono::nanoseconds> costForAll_;
+  std::optional<uint32_t> shortWrite_;
+  FT_HANDLE lastHandle_ = 0;
+};
+
+}  // namespace lumivane

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <thread>
+
+#include "opendmx/d2xx.h"
+#include "opendmx/monotonic_clock.h"
+#include "plugin/driver_state.h"
+
+namespace lumivane {
+
+// DMX512 line timing. The break and the mark after break count from the
+// return of the call that set them, so they are at least this long.
+struct DmxTiming {
+  std::chrono::nanoseconds period = std::chrono::microseconds(25000);       // 40 packets/s
+  std::chrono::nanoseconds breakTime = std::chrono::microseconds(110);      // at least 92
+  std::chrono::nanoseconds markAfterBreak = std::chrono::microseconds(16);  // at least 12
+};
+
+// What stopped a transmitter by itself.
+enum class TransmitFailure {
+  kNone,
+  kBreak,  // FT_SetBreakOn or FT_SetBreakOff failed
+  kWrite,  // FT_Write failed or took fewer than all bytes
+};
+
+// Puts the latest staged frame on an open D2XX handle, packet after packet,
+// on its own thread: break, mark after break, then start code 0 and the 512
+// channel bytes in one write. Packets start on an absolute schedule, one
+// period apart; a late packet moves the schedule rather than bursting.
+//
+// Start, Stop and TakeFailure belong to the owning (host) thread; Stage may
+// be called from any thread. A failing call ends the thread; the failure is
+// kept for TakeFailure and never reported from the transmitter's thread.
+class DmxTransmitter {
+ public:
+  static constexpr uint32_t kPacketSize = 1 + kChannelCount;
+
+  DmxTransmitter(D2xx& d2xx, MonotonicClock& clock, DmxTiming timing = {});
+  ~DmxTransmitter();
+  DmxTransmitter(const DmxTransmitter&) = delete;
+  DmxTransmitter& operator=(const DmxTransmitter&) = delete;
+
+  // Starts a thread on the handle, stopping a running one first. Sends
+  // nothing until a frame is staged after this call.
+  void Start(FT_HANDLE handle);
+  // Stops and joins the thread; no D2XX call happens after it returns.
+  void Stop() noexcept;
+  // The next packet carries this frame whole.
+  void Stage(std::span<const uint8_t, kChannelCount> levels);
+  // The failure that ended the thread, once; kNone afterwards.
+  TransmitFailure TakeFailure();
+  // True from Start until Stop or a failure.
+  bool transmitting() const { return transmitting_.load(); }
+
+ private:
+  void Run(FT_HANDLE handle);
+  bool WaitForFirstFrame();
+  TransmitFailure SendPacket(FT_HANDLE handle);
+
+  D2xx& d2xx_;
+  MonotonicClock& clock_;
+  const DmxTiming timing_;
+
+  std::mutex mutex_;  // guards the fields below it
+  std::condition_variable wake_;
+  std::array<uint8_t, kChannelCount> staged_{};
+  bool frameStaged_ = false;
+  bool stopRequested_ = false;
+  TransmitFailure failure_ = TransmitFailure::kNone;
+
+  std::atomic<bool> transmitting_{false};
+  std::array<uint8_t, kPacketSize> packet_{};  // the thread's own
+  std::thread thread_;
+};
+
+}  // namespace lumivane
