@@ -41,5 +41,7 @@ extern const Command kSetCommand;
 extern const Command kPlayCommand;
 extern const Command kSettingsCommand;
 extern const Command kDemoCommand;
+extern const Command kScanCommand;
+extern const Command kTestCommand;
 
 }  // namespace lumivane::host

@@ -8,6 +8,7 @@ namespace lumivane::host {
 std::span<const Command> Commands() {
   static const std::array kCommands{
       &kDemoCommand, &kInfoCommand, &kSetCommand, &kPlayCommand, &kSettingsCommand,
+      &kScanCommand, &kTestCommand,
   };
   static const auto kTable = [] {
     std::array<Command, kCommands.size()> table{};

@@ -5,6 +5,8 @@
 #include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "prowidget/port_scan.h"
+#include "prowidget/port_test.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
@@ -31,6 +33,11 @@ class RealPluginInstance final : public PluginInstance {
 
   Plugin& plugin() override { return plugin_; }
 
+  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
+  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
+    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
+  }
+
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
@@ -45,6 +52,9 @@ class RealPluginInstance final : public PluginInstance {
   NoDialog dialog_;
   DeviceRouting routing_;
   Plugin plugin_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
+
 #include "plugin/output_driver.h"
+#include "prowidget/widget_display.h"
 
 namespace lumivane {
 
@@ -13,6 +16,11 @@ class PluginInstance {
   static PluginInstance& Get();
   virtual ~PluginInstance() = default;
   virtual Plugin& plugin() = 0;
+
+  // The widget finder for set-up tools: the dialog's scan and Test on the
+  // plug-in's own serial component, link, parser and message boxes.
+  virtual void ScanProPorts(WidgetDisplay& display) = 0;
+  virtual void TestProPort(int16_t comPort, WidgetDisplay& display) = 0;
 };
 
 }  // namespace lumivane

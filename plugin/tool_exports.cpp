@@ -4,6 +4,7 @@
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
+#include "plugin/plugin_instance.h"
 
 using lumivane::CopyText;
 using lumivane::ErrorNumber;
@@ -19,6 +20,30 @@ void RequireAll(std::initializer_list<const void*> pointers) {
     if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
   }
 }
+
+// The tool's callback table as the finder's display. Texts are handed on
+// NUL-terminated; a callback left NULL is not called.
+class CallbackWidgetDisplay final : public lumivane::WidgetDisplay {
+ public:
+  explicit CallbackWidgetDisplay(const lv_widget_display& table) : table_(table) {}
+  void AddListEntry(std::string_view text) override {
+    if (table_.add_list_entry) table_.add_list_entry(table_.context, std::string(text).c_str());
+  }
+  void SetLastEntryItemData(int32_t data) override {
+    if (table_.set_last_entry_item_data) table_.set_last_entry_item_data(table_.context, data);
+  }
+  void SetInfoCaption(std::string_view text) override {
+    if (table_.set_info_caption) table_.set_info_caption(table_.context, std::string(text).c_str());
+  }
+  void SetResultCaption(std::string_view text) override {
+    if (table_.set_result_caption) {
+      table_.set_result_caption(table_.context, std::string(text).c_str());
+    }
+  }
+
+ private:
+  const lv_widget_display& table_;
+};
 
 }  // namespace
 
@@ -45,15 +70,30 @@ LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const 
   });
 }
 
-LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
-                                                    const char* plugin_file, const char* key,
-                                                    const char* value) {
+LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const char* plugin_file,
+                                                    const char* key, const char* value) {
   return GuardAbiCall([&] {
     RequireAll({app_title, plugin_file, key, value});
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
                 TextArgument(key, "the key"), TextArgument(value, "the value"));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* display) {
+  return GuardAbiCall([&] {
+    RequireAll({display});
+    CallbackWidgetDisplay callbacks(*display);
+    lumivane::PluginInstance::Get().ScanProPorts(callbacks);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget_display* display) {
+  return GuardAbiCall([&] {
+    RequireAll({display});
+    CallbackWidgetDisplay callbacks(*display);
+    lumivane::PluginInstance::Get().TestProPort(port, callbacks);
   });
 }
 

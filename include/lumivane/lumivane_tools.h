@@ -25,6 +25,28 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
                                                     const char* plugin_file, const char* key,
                                                     const char* value);
 
+/* What the widget finder shows, lent by the tool for one call: the list of
+ * ports found (an entry's item data is 0 until set), the info line and the
+ * result line. Texts are borrowed for the callback only. Callbacks must
+ * return normally; they run on the calling thread, inside the call. */
+typedef struct lv_widget_display {
+  void* context;
+  void (*add_list_entry)(void* context, const char* text);
+  void (*set_last_entry_item_data)(void* context, int32_t data);
+  void (*set_info_caption)(void* context, const char* text);
+  void (*set_result_caption)(void* context, const char* text);
+} lv_widget_display;
+
+/* Probes serial ports 1..16 for DMX USB Pro widgets, as the device dialog
+ * does, and lists them on display. Message boxes go where the plug-in
+ * shows them. Blocks 50 ms for every port that opens. */
+LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* display);
+
+/* The dialog's Test on one port: opens it unless a port is open, asks for
+ * the serial number, waits 100 ms and shows the outcome on display. The
+ * port stays open until the plug-in file is unloaded or a scan closes it. */
+LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget_display* display);
+
 #ifdef __cplusplus
 }
 #endif
