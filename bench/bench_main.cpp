@@ -2,12 +2,14 @@
 // lumivane-bench: measures every performance figure of the plug-in against
 // a floor taken in the same run and prints one table (also as Markdown).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <string>
 
 #include "bench/machine_description.h"
+#include "bench/memory_child.h"
 #include "bench/section.h"
 
 namespace {
@@ -24,6 +26,9 @@ int main(int argc, char** argv) {
   using namespace lumivane::bench;
   BenchOptions options;
   std::string markdownPath;
+  if (argc == 3 && std::strcmp(argv[1], "--memory-child") == 0) {
+    return RunMemoryChild(std::strtoul(argv[2], nullptr, 10));
+  }
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) {
       options.quick = true;

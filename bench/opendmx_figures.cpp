@@ -5,8 +5,10 @@
 #include <sys/prctl.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "bench/sample_stats.h"
