@@ -33,21 +33,24 @@ class FrameBuildSection final : public Section {
         channel = channel % kChannelCount + 1;
         benchmark::DoNotOptimize(frame.Build(universe));
       }
-      state.counters["allocations"] = benchmark::Counter(
-          static_cast<double>(lv_bench_thread_allocations() - before), benchmark::Counter::kAvgIterations);
+      state.counters["allocations"] =
+          benchmark::Counter(static_cast<double>(lv_bench_thread_allocations() - before),
+                             benchmark::Counter::kAvgIterations);
     });
   }
 
   void Measure(const MicroRunner& runner, ResultsTable& table) override {
     const MicroResult floor = runner.Result("memcpy_518");
     const MicroResult build = runner.Result("UniverseFrame_Build");
-    const double allocations = build.counters.count("allocations") ? build.counters.at("allocations") : -1;
-    table.Add({"Universe frame build (518 B, reused buffer)",
-               build.ran ? FormatNs(build.nsPerIteration) + ", " + FormatFixed(allocations, 0) + " alloc"
-                         : "failed: " + build.error,
-               FormatNs(floor.nsPerIteration) + " memcpy of 518 B",
-               FormatFixed(floor.nsPerIteration > 0 ? build.nsPerIteration / floor.nsPerIteration : 0, 1),
-               "< 100 ns, 0 alloc", build.ran && build.nsPerIteration < 100 && allocations == 0});
+    const double allocations =
+        build.counters.count("allocations") ? build.counters.at("allocations") : -1;
+    table.Add(
+        {"Universe frame build (518 B, reused buffer)",
+         build.ran ? FormatNs(build.nsPerIteration) + ", " + FormatFixed(allocations, 0) + " alloc"
+                   : "failed: " + build.error,
+         FormatNs(floor.nsPerIteration) + " memcpy of 518 B",
+         FormatFixed(floor.nsPerIteration > 0 ? build.nsPerIteration / floor.nsPerIteration : 0, 1),
+         "< 100 ns, 0 alloc", build.ran && build.nsPerIteration < 100 && allocations == 0});
   }
 };
 

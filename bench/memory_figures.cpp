@@ -24,7 +24,9 @@ extern char** environ;
 namespace lumivane::bench {
 namespace {
 
-std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
+std::string SelfPath() {
+  return std::filesystem::read_symlink("/proc/self/exe").string();
+}
 
 // The resident size now, from /proc/self/status (VmRSS), in bytes.
 double ResidentNow() {
@@ -64,7 +66,8 @@ ChildRun Spawn(const std::vector<std::string>& args) {
   }
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<size_t>(n));
+  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+    run.output.append(buffer, static_cast<size_t>(n));
   ::close(out[0]);
   int status = 0;
   rusage usage{};
@@ -99,11 +102,13 @@ class MemorySection final : public Section {
     const double growth = large.peakBytes - small.peakBytes;
     const double inRun = atEnd - atTenth;
     table.Add({"Peak RSS of a " + std::to_string(longRun) + "-frame run",
-               large.ok ? FormatBytes(large.peakBytes) + " (in-run growth " + FormatBytes(inRun) + ")"
-                        : "run failed",
+               large.ok
+                   ? FormatBytes(large.peakBytes) + " (in-run growth " + FormatBytes(inRun) + ")"
+                   : "run failed",
                FormatBytes(small.peakBytes) + " for " + std::to_string(shortRun) + " frames",
                FormatFixed(small.peakBytes > 0 ? large.peakBytes / small.peakBytes : 0, 3),
-               "flat (growth < 64 KiB)", large.ok && small.ok && growth < 64 * 1024 && inRun < 64 * 1024});
+               "flat (growth < 64 KiB)",
+               large.ok && small.ok && growth < 64 * 1024 && inRun < 64 * 1024});
   }
 
  private:

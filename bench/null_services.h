@@ -11,7 +11,9 @@ namespace lumivane::bench {
 
 // Texts longer than a std::string holds in place: each one handed over as
 // a std::string costs one allocation, which the figures allow.
-inline bool OnHeap(std::string_view text) { return text.size() > 15; }
+inline bool OnHeap(std::string_view text) {
+  return text.size() > 15;
+}
 
 // A display and message boxes that keep nothing and count the texts.
 class CountingDisplay final : public WidgetDisplay {

@@ -56,7 +56,9 @@ class CpuNotingD2xx final : public D2xx {
   // CPU time over wall time between the first and the last packet start.
   double CpuShare() const {
     const int64_t wall = lastWall_.load() - firstWall_.load();
-    return wall > 0 ? static_cast<double>(lastCpu_.load() - firstCpu_.load()) / static_cast<double>(wall) : 0;
+    return wall > 0
+               ? static_cast<double>(lastCpu_.load() - firstCpu_.load()) / static_cast<double>(wall)
+               : 0;
   }
 
  private:
@@ -85,14 +87,16 @@ std::vector<double> LatenessOf(const std::vector<int64_t>& starts) {
   }
   std::vector<double> lateness;
   for (size_t k = 0; k < starts.size(); ++k) {
-    lateness.push_back(static_cast<double>(starts[k] - origin - static_cast<int64_t>(k) * kPeriodNs));
+    lateness.push_back(
+        static_cast<double>(starts[k] - origin - static_cast<int64_t>(k) * kPeriodNs));
   }
   return lateness;
 }
 
 double RateOf(const std::vector<int64_t>& starts) {
   if (starts.size() < 2) return 0;
-  return static_cast<double>(starts.size() - 1) * 1e9 / static_cast<double>(starts.back() - starts.front());
+  return static_cast<double>(starts.size() - 1) * 1e9 /
+         static_cast<double>(starts.back() - starts.front());
 }
 
 // The floor: what a thread that only sleeps to an absolute 40 Hz schedule
@@ -193,16 +197,25 @@ class OpenDmxSection final : public Section {
     }
     const double rate = RateOf(starts);
     const double floorRate = RateOf(floor.starts);
-    table.Add({"Open DMX packet rate (" + std::to_string(starts.size()) + " packets)",
-               FormatFixed(rate, 2) + "/s" +
-                   (torn + malformed ? ", " + std::to_string(torn + malformed) + " bad packets" : ""),
-               FormatFixed(floorRate, 2) + "/s sleep loop", FormatFixed(floorRate > 0 ? rate / floorRate : 0, 3),
-               "40.0/s, frames whole", std::abs(rate - 40.0) < 0.05 && torn + malformed == 0});
+    table.Add(
+        {"Open DMX packet rate (" + std::to_string(starts.size()) + " packets)",
+         FormatFixed(rate, 2) + "/s" +
+             (torn + malformed ? ", " + std::to_string(torn + malformed) + " bad packets" : ""),
+         FormatFixed(floorRate, 2) + "/s sleep loop",
+         FormatFixed(floorRate > 0 ? rate / floorRate : 0, 3), "40.0/s, frames whole",
+         std::abs(rate - 40.0) < 0.05 && torn + malformed == 0});
 
+    // Starts more than a millisecond off the period from the one before:
+    // where the schedule slipped.
+    size_t slips = 0;
+    for (size_t i = 1; i < starts.size(); ++i) {
+      if (std::abs(starts[i] - starts[i - 1] - kPeriodNs) > 1'000'000) ++slips;
+    }
     const Spread jitter = SpreadOf(LatenessOf(starts));
     const Spread floorJitter = SpreadOf(LatenessOf(floor.starts));
     table.Add({"Open DMX frame-start jitter p50/p99/max",
-               FormatNs(jitter.p50) + " / " + FormatNs(jitter.p99) + " / " + FormatNs(jitter.max),
+               FormatNs(jitter.p50) + " / " + FormatNs(jitter.p99) + " / " + FormatNs(jitter.max) +
+                   ", " + std::to_string(slips) + " slips",
                FormatNs(floorJitter.p50) + " / " + FormatNs(floorJitter.p99) + " / " +
                    FormatNs(floorJitter.max) + " sleep loop",
                FormatFixed(floorJitter.p99 > 0 ? jitter.p99 / floorJitter.p99 : 0, 2) + " at p99",
@@ -216,7 +229,8 @@ class OpenDmxSection final : public Section {
                "92 us / 12 us (DMX512 minimum)", "-", ">= 92 us / >= 12 us, every packet",
                breakSpread.count > 0 && breakSpread.min >= 92e3 && markSpread.min >= 12e3});
 
-    table.Add({"Open DMX transmitter CPU (thread clock)", FormatFixed(cpuShare * 100, 3) + " % of a core",
+    table.Add({"Open DMX transmitter CPU (thread clock)",
+               FormatFixed(cpuShare * 100, 3) + " % of a core",
                FormatFixed(floor.cpuShare * 100, 3) + " % sleep loop", "-", "< 2 % of a core",
                cpuShare > 0 && cpuShare < 0.02});
   }

@@ -79,8 +79,9 @@ class PortScanSection final : public Section {
     const double scan = Median(scans);
     const double floor = Median(opens);
     table.Add({"Port scan, 16 missing ports", FormatNs(scan),
-               FormatNs(floor) + " for 16 failed open(2)", FormatFixed(floor > 0 ? scan / floor : 0, 1),
-               "about 0 ms (< 1 ms)", rig.entries() == 0 && scan < 1e6});
+               FormatNs(floor) + " for 16 failed open(2)",
+               FormatFixed(floor > 0 ? scan / floor : 0, 1), "about 0 ms (< 1 ms)",
+               rig.entries() == 0 && scan < 1e6});
   }
 
   void AddSilent(const std::filesystem::path& ports, int rounds, ResultsTable& table) {
@@ -106,8 +107,9 @@ class PortScanSection final : public Section {
     table.Add({"Port scan, 2 silent ptys among 16",
                FormatNs(scan) + " (+" + FormatNs(scan - floor) + ")" +
                    (listedBoth ? "" : ", " + std::to_string(rig.entries()) + " entries"),
-               FormatNs(floor) + " for 2 x 50 ms sleep", FormatFixed(floor > 0 ? scan / floor : 0, 3),
-               "2 x 50 ms + < 5 ms", listedBoth && scan - floor < 5e6});
+               FormatNs(floor) + " for 2 x 50 ms sleep",
+               FormatFixed(floor > 0 ? scan / floor : 0, 3), "2 x 50 ms + < 5 ms",
+               listedBoth && scan - floor < 5e6});
   }
 
   // What a port that is not there costs at least: its open failing.

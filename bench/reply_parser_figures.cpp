@@ -12,7 +12,9 @@ namespace lumivane::bench {
 namespace {
 
 // 7E 0A 04 00 78 56 34 12 E7: serial 12345678.
-std::string SerialReply() { return std::string("\x7E\x0A\x04\x00\x78\x56\x34\x12\xE7", 9); }
+std::string SerialReply() {
+  return std::string("\x7E\x0A\x04\x00\x78\x56\x34\x12\xE7", 9);
+}
 
 // Bytes of a fixed pseudo-random run with no start delimiter in it: the
 // parser must look at every byte and finds nothing.
@@ -84,7 +86,8 @@ class ReplyParserSection final : public Section {
                                  " alloc for " + FormatFixed(texts, 2) + " texts"
                            : "failed: " + parse.error,
                  FormatNs(floor.nsPerIteration) + " copying the reply",
-                 FormatFixed(floor.nsPerIteration > 0 ? parse.nsPerIteration / floor.nsPerIteration : 0, 1),
+                 FormatFixed(
+                     floor.nsPerIteration > 0 ? parse.nsPerIteration / floor.nsPerIteration : 0, 1),
                  "report ns; alloc only for result texts", parse.ran && allocations <= texts});
     }
   }

@@ -44,8 +44,12 @@ std::array<uint8_t, kFrameSize> HandBuiltFrame(const Levels& levels) {
 
 // Call k of every run: a channel that walks the universe and a level that
 // differs from the one it replaces, so that every frame is new.
-int32_t ChannelOf(uint64_t k) { return static_cast<int32_t>(k % 512) + 1; }
-int32_t ValueOf(uint64_t k) { return static_cast<int32_t>((k / 512 + k * 7 + 1) % 256); }
+int32_t ChannelOf(uint64_t k) {
+  return static_cast<int32_t>(k % 512) + 1;
+}
+int32_t ValueOf(uint64_t k) {
+  return static_cast<int32_t>((k / 512 + k * 7 + 1) % 256);
+}
 void StepOf(uint64_t k, Levels& universe) {
   universe[static_cast<size_t>(ChannelOf(k) - 1)] = static_cast<uint8_t>(ValueOf(k));
 }
@@ -110,8 +114,10 @@ class WidgetWireSection final : public Section {
   void AddThroughput(const MicroRunner& runner, ResultsTable& table) {
     const MicroResult raw = runner.Result("raw_write_518");
     const MicroResult calls = runner.Result("SetChannel_c_abi");
-    const double rawRate = raw.counters.count("items_per_second") ? raw.counters.at("items_per_second") : 0;
-    const double callRate = calls.counters.count("items_per_second") ? calls.counters.at("items_per_second") : 0;
+    const double rawRate =
+        raw.counters.count("items_per_second") ? raw.counters.at("items_per_second") : 0;
+    const double callRate =
+        calls.counters.count("items_per_second") ? calls.counters.at("items_per_second") : 0;
     const double ratio = rawRate > 0 ? callRate / rawRate : 0;
     table.Add({"SetChannel end to end (C ABI into drained pty)",
                calls.ran ? FormatFixed(callRate, 0) + " calls/s" : "failed: " + calls.error,
