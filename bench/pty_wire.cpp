@@ -45,6 +45,8 @@ Pty::Pty() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
   if (::tcgetattr(terminal_.get(), &raw) != 0) Fail("tcgetattr");
   ::cfmakeraw(&raw);
   if (::tcsetattr(terminal_.get(), TCSANOW, &raw) != 0) Fail("tcsetattr");
+  nonBlocking_ = Fd(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (nonBlocking_.get() < 0) Fail("open " + path_);
 }
 
 PtyReader::PtyReader(int fd) : fd_(fd) {
@@ -85,6 +87,23 @@ void WriteAll(int fd, std::span<const uint8_t> data) {
       Fail("write");
     }
     data = data.subspan(static_cast<size_t>(n));
+  }
+}
+
+}  // namespace lumivane::bench
+
+namespace lumivane::bench {
+
+void WriteAllPolling(int fd, std::span<const uint8_t> data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n > 0) {
+      data = data.subspan(static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) Fail("write");
+    pollfd p{fd, POLLOUT, 0};
+    if (::poll(&p, 1, 1000) < 0 && errno != EINTR) Fail("poll");
   }
 }
 

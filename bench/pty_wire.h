@@ -34,12 +34,15 @@ class Pty {
   Pty();  // throws std::runtime_error
   int master() const { return master_.get(); }
   int terminal() const { return terminal_.get(); }
+  // A second terminal-side descriptor, opened with O_NONBLOCK.
+  int nonBlockingTerminal() const { return nonBlocking_.get(); }
   const std::string& path() const { return path_; }
 
  private:
   Fd master_;
   std::string path_;
   Fd terminal_;
+  Fd nonBlocking_;
 };
 
 // A thread that drains the reading side of a pty as fast as it can.
@@ -64,5 +67,8 @@ class PtyReader {
 
 // Writes all of data to fd (blocking), or throws.
 void WriteAll(int fd, std::span<const uint8_t> data);
+// The same on a non-blocking descriptor, waiting in poll(2) whenever the
+// line is full: what a writer that must be able to time out has to do.
+void WriteAllPolling(int fd, std::span<const uint8_t> data);
 
 }  // namespace lumivane::bench

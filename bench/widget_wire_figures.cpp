@@ -90,6 +90,11 @@ class WidgetWireSection final : public Section {
       for (auto _ : state) WriteAll(pty_.terminal(), frame);
       state.SetItemsProcessed(state.iterations());
     });
+    runner.Register("raw_write_polling_518", [this](benchmark::State& state) {
+      const auto frame = HandBuiltFrame(Levels{});
+      for (auto _ : state) WriteAllPolling(pty_.nonBlockingTerminal(), frame);
+      state.SetItemsProcessed(state.iterations());
+    });
     runner.Register("SetChannel_c_abi", [this](benchmark::State& state) {
       for (auto _ : state) {
         if (session_.SetChannel(ChannelOf(k_), ValueOf(k_)) != 0) {
@@ -111,18 +116,28 @@ class WidgetWireSection final : public Section {
   }
 
  private:
+  static double Rate(const MicroResult& r) {
+    const auto it = r.counters.find("items_per_second");
+    return it == r.counters.end() ? 0 : it->second;
+  }
+
   void AddThroughput(const MicroRunner& runner, ResultsTable& table) {
-    const MicroResult raw = runner.Result("raw_write_518");
     const MicroResult calls = runner.Result("SetChannel_c_abi");
-    const double rawRate =
-        raw.counters.count("items_per_second") ? raw.counters.at("items_per_second") : 0;
-    const double callRate =
-        calls.counters.count("items_per_second") ? calls.counters.at("items_per_second") : 0;
+    const double callRate = Rate(calls);
+    const double rawRate = Rate(runner.Result("raw_write_518"));
+    const double pollingRate = Rate(runner.Result("raw_write_polling_518"));
     const double ratio = rawRate > 0 ? callRate / rawRate : 0;
-    table.Add({"SetChannel end to end (C ABI into drained pty)",
-               calls.ran ? FormatFixed(callRate, 0) + " calls/s" : "failed: " + calls.error,
+    const std::string measured =
+        calls.ran ? FormatFixed(callRate, 0) + " calls/s" : "failed: " + calls.error;
+    table.Add({"SetChannel end to end (C ABI into drained pty)", measured,
                FormatFixed(rawRate, 0) + " write(2)/s of 518 B", FormatFixed(ratio, 2),
                ">= 0.90 of floor", calls.ran && ratio >= 0.90});
+    // Why it may fall short: the port must never block the host for good,
+    // so it writes non-blocking and waits in poll(2) when the line is full.
+    table.Add({"  same, against non-blocking write(2) + poll(2)", measured,
+               FormatFixed(pollingRate, 0) + " write(2)/s of 518 B",
+               FormatFixed(pollingRate > 0 ? callRate / pollingRate : 0, 2), "report",
+               std::nullopt});
   }
 
   void AddAllocations(ResultsTable& table) {
