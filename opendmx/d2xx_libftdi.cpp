@@ -42,6 +42,8 @@ class LibftdiD2xx final : public D2xx {
     if (handle == nullptr || deviceNumber < 0) return FT_INVALID_PARAMETER;
     Context context(ftdi_new());
     if (!context) return FT_DEVICE_NOT_FOUND;  // no USB access at all
+    // The kernel's serial driver gets the device back once it is closed.
+    context->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
     int result = ftdi_usb_open_desc_index(context.get(), kFtdiVendor, kOpenDmxProduct, nullptr,
                                           nullptr, static_cast<unsigned>(deviceNumber));
     if (result < 0)

@@ -65,23 +65,24 @@ void DmxTransmitter::Run(FT_HANDLE handle) {
   if (!WaitForFirstFrame()) return;
   auto next = clock_.Now();
   for (;;) {
-    TransmitFailure failure = SendPacket(handle);
+    MonotonicClock::Time writeStart{};
+    TransmitFailure failure = SendPacket(handle, writeStart);
     if (failure != TransmitFailure::kNone) {
       std::lock_guard lock(mutex_);
       failure_ = failure;
       transmitting_ = false;
       return;
     }
-    // Each period counts from the previous packet's start.
+    // Each period counts from the previous packet's start, not its end.
     next += timing_.period;
-    next = std::max(next, clock_.Now());
+    next = std::max({next, writeStart + timing_.writeToNextBreak, clock_.Now()});
     clock_.SleepUntil(next);
     std::lock_guard lock(mutex_);
     if (stopRequested_) return;
   }
 }
 
-TransmitFailure DmxTransmitter::SendPacket(FT_HANDLE handle) {
+TransmitFailure DmxTransmitter::SendPacket(FT_HANDLE handle, MonotonicClock::Time& writeStart) {
   if (d2xx_.FT_SetBreakOn(handle) != FT_OK) return TransmitFailure::kBreak;
   clock_.SleepUntil(clock_.Now() + timing_.breakTime);
   if (d2xx_.FT_SetBreakOff(handle) != FT_OK) return TransmitFailure::kBreak;
@@ -92,6 +93,7 @@ TransmitFailure DmxTransmitter::SendPacket(FT_HANDLE handle) {
     std::copy(staged_.begin(), staged_.end(), packet_.begin() + 1);
   }
   uint32_t written = 0;
+  writeStart = clock_.Now();
   FT_STATUS status = d2xx_.FT_Write(handle, packet_.data(), kPacketSize, &written);
   if (status != FT_OK || written != kPacketSize) return TransmitFailure::kWrite;
   return TransmitFailure::kNone;

@@ -22,6 +22,11 @@ struct DmxTiming {
   std::chrono::nanoseconds period = std::chrono::microseconds(25000);       // 40 packets/s
   std::chrono::nanoseconds breakTime = std::chrono::microseconds(110);      // at least 92
   std::chrono::nanoseconds markAfterBreak = std::chrono::microseconds(16);  // at least 12
+  // A write returns once the device has taken the bytes, not once they are
+  // on the line: 513 bytes take 22.6 ms at 250000 baud, plus a USB frame of
+  // margin. A packet catching up on the schedule must not break into the
+  // previous one's last channels.
+  std::chrono::nanoseconds writeToNextBreak = std::chrono::microseconds(23600);
 };
 
 // What stopped a transmitter by itself.
@@ -34,7 +39,8 @@ enum class TransmitFailure {
 // Puts the latest staged frame on an open D2XX handle, packet after packet,
 // on its own thread: break, mark after break, then start code 0 and the 512
 // channel bytes in one write. Packets start on an absolute schedule, one
-// period apart; a late packet moves the schedule rather than bursting.
+// period apart; a late packet moves the schedule rather than bursting, and
+// no break comes while the previous packet may still be on the line.
 //
 // Start, Stop and TakeFailure belong to the owning (host) thread; Stage may
 // be called from any thread. A failing call ends the thread; the failure is
@@ -63,7 +69,7 @@ class DmxTransmitter {
  private:
   void Run(FT_HANDLE handle);
   bool WaitForFirstFrame();
-  TransmitFailure SendPacket(FT_HANDLE handle);
+  TransmitFailure SendPacket(FT_HANDLE handle, MonotonicClock::Time& writeStart);
 
   D2xx& d2xx_;
   MonotonicClock& clock_;

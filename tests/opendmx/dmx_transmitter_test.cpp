@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 
 constexpr size_t kSetupCalls = 8;
 // Real time, but packets a millisecond apart so that tests run quickly.
-constexpr DmxTiming kFast{1ms, 110us, 16us};
+constexpr DmxTiming kFast{1ms, 110us, 16us, 0us};
 
 Universe Filled(uint8_t level) {
   Universe universe;
@@ -273,27 +273,23 @@ class SteppingClock final : public MonotonicClock {
   std::vector<Time> deadlines_;
 };
 
-// The sleeps of one packet: end of break, end of mark after break, start of
-// the next packet.
-std::vector<MonotonicClock::Time> PacketStarts(const std::vector<MonotonicClock::Time>& sleeps) {
-  std::vector<MonotonicClock::Time> starts;
-  for (size_t i = 2; i < sleeps.size(); i += 3) starts.push_back(sleeps[i]);
-  return starts;
-}
-
 struct ScheduleCase {
   const char* name;
   std::chrono::microseconds readCost;
-  bool keepsPeriod;  // packets start exactly one period apart
+  std::chrono::microseconds writeToNextBreak;
+  bool keepsPeriod;  // packets start exactly one period apart, else further
 };
 
 class Schedule : public ::testing::TestWithParam<ScheduleCase> {};
 
-TEST_P(Schedule, PacketsStartOnePeriodApartFromEachStart) {
+// Each packet sleeps three times: to the end of the break, to the end of
+// the mark after break, and to the start of the next packet. The write
+// starts one read after the second deadline.
+TEST_P(Schedule, PacketsStartOnePeriodApartUnlessTheyWouldOverlap) {
   const auto& param = GetParam();
   D2xxFake fake;
   SteppingClock clock(param.readCost);
-  const DmxTiming timing{25ms, 110us, 16us};
+  const DmxTiming timing{25ms, 110us, 16us, param.writeToNextBreak};
   DmxTransmitter transmitter(fake, clock, timing);
   transmitter.Start(7);
   transmitter.Stage(Filled(1).levels());
@@ -301,11 +297,14 @@ TEST_P(Schedule, PacketsStartOnePeriodApartFromEachStart) {
   transmitter.Stop();
 
   auto sleeps = clock.Deadlines();
-  for (size_t i = 0; i + 1 < sleeps.size(); i += 3) {
+  std::vector<MonotonicClock::Time> starts;
+  for (size_t i = 0; i + 2 < sleeps.size(); i += 3) {
     // Break and mark after break count from the reads after their calls.
     EXPECT_EQ(sleeps[i + 1] - sleeps[i], std::chrono::nanoseconds(param.readCost + 16us));
+    auto writeStart = sleeps[i + 1] + param.readCost;
+    EXPECT_GE(sleeps[i + 2] - writeStart, timing.writeToNextBreak) << "broke into the packet";
+    starts.push_back(sleeps[i + 2]);
   }
-  auto starts = PacketStarts(sleeps);
   ASSERT_GE(starts.size(), 5u);
   for (size_t i = 1; i < starts.size(); ++i) {
     if (param.keepsPeriod) {
@@ -318,9 +317,13 @@ TEST_P(Schedule, PacketsStartOnePeriodApartFromEachStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     WriteCosts, Schedule,
-    ::testing::Values(ScheduleCase{"QuickCalls", 1000us, true},
-                      // Three reads per packet at 10 ms each overrun a 25 ms period.
-                      ScheduleCase{"CallsOverrunThePeriod", 10000us, false}),
+    ::testing::Values(ScheduleCase{"QuickCalls", 1000us, 0us, true},
+                      // Four reads per packet at 10 ms each overrun a 25 ms period.
+                      ScheduleCase{"CallsOverrunThePeriod", 10000us, 0us, false},
+                      // The write starts 3.1 ms into the packet: 23.6 ms after it
+                      // is later than the period.
+                      ScheduleCase{"BytesStillOnTheLine", 1000us, 23600us, false},
+                      ScheduleCase{"BytesOffTheLineInTime", 1000us, 20000us, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
