@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/machine_description.h"
-#include "bench/memory_child.h"
+#include "bench/run_child.h"
 #include "bench/section.h"
 
 namespace {
@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   using namespace lumivane::bench;
   BenchOptions options;
   std::string markdownPath;
-  if (argc == 3 && std::strcmp(argv[1], "--memory-child") == 0) {
-    return RunMemoryChild(std::strtoul(argv[2], nullptr, 10));
+  if (argc == 3 && std::strcmp(argv[1], "--run-child") == 0) {
+    return RunChild(std::strtoull(argv[2], nullptr, 10));
   }
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--quick") == 0) {

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/memory_child.h"
+#include "bench/checked_calls.h"
 #include "bench/plugin_session.h"
 #include "bench/pty_wire.h"
+#include "bench/run_child.h"
 #include "bench/section.h"
 
 extern char** environ;
@@ -77,6 +78,23 @@ ChildRun Spawn(const std::vector<std::string>& args) {
   return run;
 }
 
+// What a child run printed: its resident size after a tenth of its calls
+// and at the end.
+struct ChildReport {
+  ChildRun process;
+  double atTenth = 0;
+  double atEnd = 0;
+  bool parsed = false;
+};
+
+ChildReport RunChild(uint64_t calls) {
+  ChildReport child;
+  child.process = Spawn({SelfPath(), "--run-child", std::to_string(calls)});
+  child.parsed = child.process.ok && std::sscanf(child.process.output.c_str(), "%lf %lf",
+                                                 &child.atTenth, &child.atEnd) == 2;
+  return child;
+}
+
 class MemorySection final : public Section {
  public:
   explicit MemorySection(const BenchOptions& options) : options_(options) {}
@@ -92,42 +110,47 @@ class MemorySection final : public Section {
                FormatFixed(info.peakBytes > 0 ? demo.peakBytes / info.peakBytes : 0, 2), "report",
                std::nullopt});
 
-    const size_t shortRun = 1000;
-    const size_t longRun = options_.quick ? 10'000 : 100'000;
-    const ChildRun small = Spawn({SelfPath(), "--memory-child", std::to_string(shortRun)});
-    const ChildRun large = Spawn({SelfPath(), "--memory-child", std::to_string(longRun)});
-    double atTenth = 0;
-    double atEnd = 0;
-    std::sscanf(large.output.c_str(), "%lf %lf", &atTenth, &atEnd);
-    const double growth = large.peakBytes - small.peakBytes;
-    const double inRun = atEnd - atTenth;
-    table.Add({"Peak RSS of a " + std::to_string(longRun) + "-frame run",
-               large.ok
-                   ? FormatBytes(large.peakBytes) + " (in-run growth " + FormatBytes(inRun) + ")"
-                   : "run failed",
-               FormatBytes(small.peakBytes) + " for " + std::to_string(shortRun) + " frames",
-               FormatFixed(small.peakBytes > 0 ? large.peakBytes / small.peakBytes : 0, 3),
-               "flat (growth < 64 KiB)",
-               large.ok && small.ok && growth < 64 * 1024 && inRun < 64 * 1024});
+    const ChildReport small = RunChild(kShortRun);
+    for (const uint64_t calls : {options_.Count(100'000), options_.Count(1'000'000)}) {
+      AddFlat("Peak RSS of a " + std::to_string(calls) + "-frame run", RunChild(calls), small,
+              table);
+    }
   }
 
  private:
+  static constexpr uint64_t kShortRun = 1000;
+
+  static void AddFlat(const std::string& name, const ChildReport& run, const ChildReport& small,
+                      ResultsTable& table) {
+    const double growth = run.process.peakBytes - small.process.peakBytes;
+    const double inRun = run.atEnd - run.atTenth;
+    table.Add(
+        {name,
+         run.parsed ? FormatBytes(run.process.peakBytes) + " (growth after the first tenth " +
+                          FormatBytes(inRun) + ")"
+                    : "run failed",
+         FormatBytes(small.process.peakBytes) + " for " + std::to_string(kShortRun) + " frames",
+         FormatFixed(
+             small.process.peakBytes > 0 ? run.process.peakBytes / small.process.peakBytes : 0, 3),
+         "flat (growth < 64 KiB)",
+         run.parsed && small.parsed && growth < 64 * 1024 && inRun < 64 * 1024});
+  }
+
   BenchOptions options_;
 };
 
 }  // namespace
 
-int RunMemoryChild(size_t frames) {
+int RunChild(uint64_t calls) {
   try {
     PluginSession session;
     Pty pty;
     PtyReader drain(pty.master());
     session.UseWidgetOn(1, pty.path());
     double atTenth = 0;
-    for (size_t k = 0; k < frames; ++k) {
-      const int32_t channel = static_cast<int32_t>(k % 512) + 1;
-      if (session.SetChannel(channel, static_cast<int32_t>(k % 256)) != 0) return 1;
-      if (k + 1 == frames / 10) atTenth = ResidentNow();
+    for (uint64_t k = 0; k < calls; ++k) {
+      if (session.SetChannel(ChannelOf(k), ValueOf(k)) != 0) return 1;
+      if (k + 1 == calls / 10) atTenth = ResidentNow();
     }
     std::printf("%.0f %.0f\n", atTenth, ResidentNow());
     return 0;

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench/allocation_hooks.h"
-#include "bench/frame_sequence_check.h"
+#include "bench/checked_calls.h"
 #include "bench/plugin_session.h"
 #include "bench/pty_wire.h"
 #include "bench/sample_stats.h"
@@ -40,18 +40,6 @@ std::array<uint8_t, kFrameSize> HandBuiltFrame(const Levels& levels) {
   std::memcpy(frame.data() + 5, levels.data(), levels.size());
   frame[kFrameSize - 1] = 0xE7;
   return frame;
-}
-
-// Call k of every run: a channel that walks the universe and a level that
-// differs from the one it replaces, so that every frame is new.
-int32_t ChannelOf(uint64_t k) {
-  return static_cast<int32_t>(k % 512) + 1;
-}
-int32_t ValueOf(uint64_t k) {
-  return static_cast<int32_t>((k / 512 + k * 7 + 1) % 256);
-}
-void StepOf(uint64_t k, Levels& universe) {
-  universe[static_cast<size_t>(ChannelOf(k) - 1)] = static_cast<uint8_t>(ValueOf(k));
 }
 
 int64_t StampNs(std::chrono::steady_clock::time_point at) {
@@ -113,6 +101,7 @@ class WidgetWireSection final : public Section {
     session_.UseWidgetOn(kSimulatorPort, simulator_.devicePath());
     AddLatency(table);
     AddLoss(table);
+    AddSoak(table);
   }
 
  private:
@@ -200,33 +189,20 @@ class WidgetWireSection final : public Section {
 
   // Every call at full speed, every frame checked at the simulator.
   void AddLoss(ResultsTable& table) {
-    session_.UseWidgetOn(kSimulatorPort, simulator_.devicePath());  // universe back to 0
-    ForgetInitialFrame();
     const uint64_t calls = options_.Count(100'000);
-    const uint64_t chunk = 10'000;
-    simulator_.SetRecordLimit(chunk);
-    const uint64_t droppedBefore = simulator_.DroppedBytes();
-    FrameSequenceCheck check(Levels{}, StepOf);
-    uint64_t failures = 0;
-    for (uint64_t done = 0; done < calls; done += chunk) {
-      const uint64_t n = std::min(chunk, calls - done);
-      for (uint64_t k = done; k < done + n; ++k) {
-        if (session_.SetChannel(ChannelOf(k), ValueOf(k)) != 0) ++failures;
-      }
-      simulator_.WaitForMessages(n, kFrameWait);
-      for (const auto& message : simulator_.Messages()) {
-        check.Check(message.frame.label, message.frame.payload);
-      }
-      simulator_.ClearMessages();
-    }
-    check.Finish(calls);
-    const uint64_t dropped = simulator_.DroppedBytes() - droppedBefore;
-    const uint64_t bad = check.lost() + check.corrupted() + failures;
-    table.Add({"Frames lost / corrupted (" + std::to_string(calls) + " calls)",
-               std::to_string(check.lost()) + " / " + std::to_string(check.corrupted()) +
-                   (failures ? ", " + std::to_string(failures) + " calls failed" : "") +
-                   (dropped ? ", " + std::to_string(dropped) + " stray bytes" : ""),
-               "0 / 0", "-", "0 / 0", bad == 0 && dropped == 0});
+    const CheckedRun run = RunCheckedCalls(session_, simulator_, kSimulatorPort, calls);
+    table.Add({"Frames lost / corrupted (" + std::to_string(calls) + " calls)", RunText(run),
+               "0 / 0", "-", "0 / 0", run.ok()});
+  }
+
+  // The same for a million calls, as a soak.
+  void AddSoak(ResultsTable& table) {
+    const uint64_t calls = options_.Count(1'000'000);
+    const CheckedRun run = RunCheckedCalls(session_, simulator_, kSimulatorPort, calls);
+    table.Add({"Soak: " + std::to_string(calls) + " SetChannel calls, lost / corrupted",
+               RunText(run) + " (" + FormatFixed(static_cast<double>(calls) / run.seconds, 0) +
+                   " checked calls/s)",
+               "0 / 0", "-", "0 / 0", run.ok()});
   }
 
   BenchOptions options_;
