@@ -98,10 +98,12 @@ void WriteAllPolling(int fd, std::span<const uint8_t> data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());
     if (n > 0) {
+      // After a short write the line is full: wait for room at once.
       data = data.subspan(static_cast<size_t>(n));
-      continue;
+      if (data.empty()) return;
+    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      Fail("write");
     }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) Fail("write");
     pollfd p{fd, POLLOUT, 0};
     if (::poll(&p, 1, 1000) < 0 && errno != EINTR) Fail("poll");
   }
