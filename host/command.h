@@ -43,5 +43,7 @@ extern const Command kSettingsCommand;
 extern const Command kDemoCommand;
 extern const Command kScanCommand;
 extern const Command kTestCommand;
+extern const Command kPortsCommand;
+extern const Command kSimulateCommand;
 
 }  // namespace lumivane::host

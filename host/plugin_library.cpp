@@ -31,6 +31,10 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     settings_read = reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
     settings_write =
         reinterpret_cast<decltype(settings_write)>(Require("lumivane_tool_settings_write"));
+    ports_list = reinterpret_cast<decltype(ports_list)>(Require("lumivane_tool_ports_list"));
+    ports_device = reinterpret_cast<decltype(ports_device)>(Require("lumivane_tool_ports_device"));
+    ports_link = reinterpret_cast<decltype(ports_link)>(Require("lumivane_tool_ports_link"));
+    ports_unlink = reinterpret_cast<decltype(ports_unlink)>(Require("lumivane_tool_ports_unlink"));
   } catch (...) {
     ::dlclose(handle_);
     throw;

@@ -34,6 +34,10 @@ class PluginLibrary {
   decltype(&lumivane_tool_settings_path) settings_path;
   decltype(&lumivane_tool_settings_read) settings_read;
   decltype(&lumivane_tool_settings_write) settings_write;
+  decltype(&lumivane_tool_ports_list) ports_list;
+  decltype(&lumivane_tool_ports_device) ports_device;
+  decltype(&lumivane_tool_ports_link) ports_link;
+  decltype(&lumivane_tool_ports_unlink) ports_unlink;
 
  private:
   void* Require(const char* symbol) const;

@@ -69,6 +69,7 @@ void WidgetSimulator::Stop() {
 }
 
 void WidgetSimulator::Vanish() {
+  std::lock_guard once(vanishing_);  // two threads may vanish it at once
   Stop();
   std::lock_guard lock(mutex_);
   if (master_ >= 0) ::close(master_);
@@ -200,6 +201,15 @@ void WidgetSimulator::SetReading(bool reading) {
 std::vector<WidgetSimulator::Message> WidgetSimulator::Messages() const {
   std::lock_guard lock(mutex_);
   return {messages_.begin(), messages_.end()};
+}
+
+std::vector<WidgetSimulator::Message> WidgetSimulator::Messages(uint64_t first,
+                                                                uint64_t& next) const {
+  std::lock_guard lock(mutex_);
+  next = messageCount_;
+  const uint64_t oldest = messageCount_ - messages_.size();
+  const uint64_t skip = first > oldest ? std::min<uint64_t>(first - oldest, messages_.size()) : 0;
+  return {messages_.begin() + static_cast<std::ptrdiff_t>(skip), messages_.end()};
 }
 
 uint64_t WidgetSimulator::MessageCount() const {

@@ -37,6 +37,14 @@ namespace lumivane::sim {
 //
 // Every member may be called from any thread. Destroying it stops its
 // thread and closes the master.
+//
+//   sim::WidgetSimulator widget;
+//   portMap.Link(3, widget.devicePath());     // port 3 is now this widget
+//   ... init, SetChannel ...
+//   widget.WaitForMessages(2, 5s);            // the initial frame and one more
+//   widget.Levels()[0];                       // channel 1 as the widget got it
+//   widget.SetReading(false);                 // the next writes time out
+//   widget.Vanish();                          // the next write finds it gone
 class WidgetSimulator {
  public:
   struct Message {
@@ -71,6 +79,10 @@ class WidgetSimulator {
   // What it saw. Messages keeps the most recent recordLimit messages;
   // the counts cover everything since the start (or ClearMessages).
   std::vector<Message> Messages() const;
+  // Messages numbered `first` and later (the first message since the
+  // start or ClearMessages is 0), as far as they are still recorded; `next`
+  // receives the number to ask for next time.
+  std::vector<Message> Messages(uint64_t first, uint64_t& next) const;
   uint64_t MessageCount() const;
   uint64_t FrameCount() const;  // DMX output messages (label 6)
   // The channel levels of the last DMX output message (zeros before the
@@ -105,6 +117,7 @@ class WidgetSimulator {
   int master_ = -1;
   std::string devicePath_;
 
+  std::mutex vanishing_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool stop_ = false;

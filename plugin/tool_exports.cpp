@@ -5,12 +5,14 @@
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/plugin_instance.h"
+#include "prowidget/port_map.h"
 
 using lumivane::CopyText;
 using lumivane::ErrorNumber;
 using lumivane::Failure;
 using lumivane::GuardAbiCall;
 using lumivane::KeyFileSettingsStore;
+using lumivane::PortMap;
 using lumivane::TextArgument;
 
 namespace {
@@ -78,6 +80,44 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
                 TextArgument(key, "the key"), TextArgument(value, "the value"));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_list(char** text) {
+  if (text != nullptr) *text = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({text});
+    std::string lines;
+    for (const PortMap::Entry& entry : PortMap().Entries()) {
+      lines += std::to_string(entry.port) + "\t" + entry.device.string() + "\t" +
+               (entry.linked ? "link" : "default") + "\n";
+    }
+    *text = CopyText(lines);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
+  if (path != nullptr) *path = nullptr;
+  return GuardAbiCall([&] {
+    RequireAll({path});
+    const PortMap map;
+    const auto target = map.LinkTarget(port);
+    *path = CopyText(target ? target->string() : map.DevicePath(port).string());
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
+  return GuardAbiCall([&] {
+    RequireAll({device_path});
+    PortMap().Link(port, TextArgument(device_path, "the device path"));
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_ports_unlink(int32_t port, lv_bool* had_link) {
+  if (had_link != nullptr) *had_link = LV_FALSE;
+  return GuardAbiCall([&] {
+    const bool had = PortMap().Unlink(port);
+    if (had_link != nullptr) *had_link = had ? LV_TRUE : LV_FALSE;
   });
 }
 

@@ -9,8 +9,8 @@
 namespace lumivane {
 namespace {
 
-constexpr char kMsgStart = '\x7E';
-constexpr char kMsgEnd = '\xE7';
+constexpr char kMsgStart = static_cast<char>(msgStart);
+constexpr char kMsgEnd = static_cast<char>(msgEnd);
 constexpr size_t kShortestReply = 4;
 constexpr size_t kLongestReply = 600;
 

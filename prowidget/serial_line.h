@@ -14,6 +14,11 @@ extern "C" {
  * never wait, both directions at `baud`. Returns 0 or an errno value. */
 int lumivane_serial_set_line(int fd, unsigned baud);
 
+/* Drops what was received and not read yet (input), or what was written
+ * and not sent yet (output). Returns 0 or an errno value. */
+enum { LUMIVANE_SERIAL_INPUT = 0, LUMIVANE_SERIAL_OUTPUT = 1 };
+int lumivane_serial_flush(int fd, int queue);
+
 /* What the line is set to, for checks: the output speed, and whether it is
  * raw 8N1 without flow control (1) or not (0). Returns 0 or an errno value. */
 int lumivane_serial_read_line(int fd, unsigned* baud, int* raw_8n1);

@@ -25,6 +25,11 @@ int lumivane_serial_set_line(int fd, unsigned baud) {
   return 0;
 }
 
+int lumivane_serial_flush(int fd, int queue) {
+  const int which = queue == LUMIVANE_SERIAL_OUTPUT ? TCOFLUSH : TCIFLUSH;
+  return ioctl(fd, TCFLSH, which) == 0 ? 0 : errno;
+}
+
 int lumivane_serial_read_line(int fd, unsigned* baud, int* raw_8n1) {
   struct termios2 line;
   if (ioctl(fd, TCGETS2, &line) != 0) return errno;

@@ -86,12 +86,23 @@ void SerialPortPosix::Open() {
     ::ioctl(fd, TIOCNXCL);
     fail(ErrorNumber::kPortSetupFailed, Why(path, error));
   }
+  // Bytes from before the open belong to no conversation of ours.
+  lumivane_serial_flush(fd, LUMIVANE_SERIAL_INPUT);
   fd_ = fd;
   receivedCount_ = 0;
 }
 
 void SerialPortPosix::Close() noexcept {
   if (fd_ < 0) return;
+  // The last frame may still be on its way: give it the write timeout to
+  // leave, then drop what is left, or close() would wait for a stalled
+  // device as long as the driver likes (30 s for USB serial).
+  const Clock::time_point deadline = Clock::now() + writeTimeout_;
+  int queued = 0;
+  while (!gone_ && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline) {
+    ::poll(nullptr, 0, 2);
+  }
+  lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
@@ -99,8 +110,8 @@ void SerialPortPosix::Close() noexcept {
 }
 
 void SerialPortPosix::DeviceGone(std::string_view what) {
-  Close();
   gone_ = true;
+  Close();
   throw Failure(ErrorNumber::kPortDeviceGone, what);
 }
 
@@ -127,7 +138,12 @@ void SerialPortPosix::Output(std::string_view data) {
     }
 
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) throw Failure(ErrorNumber::kPortWriteTimedOut);
+    if (left.count() <= 0) {
+      // Frames still queued are stale by the time the device takes data
+      // again: each one carries the whole universe, and the next will too.
+      lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
+      throw Failure(ErrorNumber::kPortWriteTimedOut);
+    }
     pollfd p{fd_, POLLOUT, 0};
     const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR)

@@ -25,6 +25,21 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
                                                     const char* plugin_file, const char* key,
                                                     const char* value);
 
+/* The port map. Serial port n (1..255) is the symbolic link "com<n>" in
+ * $XDG_CONFIG_HOME/lumivane/ports (default ~/.config/lumivane/ports) when
+ * there is one, otherwise /dev/ttyUSB<n-1>. A number outside 1..255 fails
+ * with 8002; a folder or link that cannot be written with 8024. */
+
+/* One line per linked port and per /dev/ttyUSB device that exists, by
+ * number: "<n>\t<device>\tlink" or "<n>\t<device>\tdefault". */
+LUMIVANE_API lv_status lumivane_tool_ports_list(char** text);
+/* The device path port n opens now. */
+LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path);
+/* Links port n to device_path (made absolute), replacing its old link. */
+LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path);
+/* Removes port n's link; *had_link (may be NULL) says whether it had one. */
+LUMIVANE_API lv_status lumivane_tool_ports_unlink(int32_t port, lv_bool* had_link);
+
 /* What the widget finder shows, lent by the tool for one call: the list of
  * ports found (an entry's item data is 0 until set), the info line and the
  * result line. Texts are borrowed for the callback only. Callbacks must

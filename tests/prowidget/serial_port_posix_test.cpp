@@ -170,6 +170,18 @@ TEST_F(SerialPortPosixTest, ADeviceThatStopsReadingTimesTheWriteOut) {
   EXPECT_EQ(FailureNumber([&] { port.Output(frame); }), 0) << "writes go on once it reads again";
 }
 
+TEST_F(SerialPortPosixTest, ClosingAStalledPortDoesNotWaitForIt) {
+  SerialPortPosix port = MakePort(100ms);
+  OpenOn3(port);
+  const std::string frame(518, '\x55');
+  for (int i = 0; i < 10000 && FailureNumber([&] { port.Output(frame); }) == 0; ++i) {
+  }
+  const auto start = std::chrono::steady_clock::now();
+  port.SetPortOpen(false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_FALSE(port.PortOpen());
+}
+
 TEST_F(SerialPortPosixTest, ADeviceThatVanishesIsGoneAndThePortClosed) {
   SerialPortPosix port = MakePort();
   OpenOn3(port);

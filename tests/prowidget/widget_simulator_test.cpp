@@ -61,6 +61,13 @@ TEST(WidgetSimulatorTest, AnswersTheSerialNumberAndParameterRequests) {
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].frame.bytes(), kSerialRequest);
   EXPECT_LE(messages[0].at, messages[1].at);
+
+  uint64_t next = 0;
+  EXPECT_EQ(sim.Messages(1, next).size(), 1u) << "from the second on";
+  EXPECT_EQ(next, 2u);
+  EXPECT_TRUE(sim.Messages(next, next).empty());
+  sim.SetRecordLimit(1);
+  EXPECT_EQ(sim.Messages(0, next).size(), 1u) << "only what is still recorded";
 }
 
 TEST(WidgetSimulatorTest, RecordsFramesAndTheirLevels) {

@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "prowidget/widget_link.h"
+
+#include <gtest/gtest.h>
+
+#include "prowidget/fake_serial_component.h"
+
+namespace lumivane {
+namespace {
+
+using test::FakeSerialComponent;
+using Log = std::vector<std::string>;
+
+const std::string kInitial("\x7E\x06\x01\x00\x00\xE7", 6);
+const std::string kSerialRequest("\x7E\x0A\x01\x00\x00\xE7", 6);
+
+class WidgetLinkTest : public ::testing::Test {
+ protected:
+  WidgetLinkTest() {
+    auto component = std::make_unique<FakeSerialComponent>();
+    serial_ = component.get();
+    holder_ = std::move(component);
+  }
+  FakeSerialComponent& serial() { return *serial_; }
+  int32_t CallFailure(void (WidgetLink::*operation)()) {
+    try {
+      (link_.*operation)();
+    } catch (const Failure& failure) {
+      return failure.number();
+    }
+    return 0;
+  }
+
+  DriverState state_;
+  test::RecordingUserReports reports_;
+  FakeSerialComponent* serial_;
+  std::unique_ptr<SerialComponent> holder_;
+  Transmitter transmitter_{[this] { return std::move(holder_); }};
+  WidgetLink link_{state_, transmitter_, reports_};
+};
+
+TEST_F(WidgetLinkTest, OpenOpensTheStoredPortAndPrimesTheWidget) {
+  state_.comPort = 3;
+  link_.OpenProPort();
+  EXPECT_EQ(serial().log, (Log{"CommPort=3", "PortOpen=True", "Output 6 bytes"}));
+  EXPECT_EQ(serial().written, (Log{kInitial}));
+  EXPECT_TRUE(link_.proPortOpen());
+  EXPECT_TRUE(reports_.texts.empty());
+}
+
+TEST_F(WidgetLinkTest, FailuresToOpenAreReportedWithTheSignPaddedPort) {
+  struct Case {
+    int16_t comPort;
+    const char* text;
+  };
+  for (const Case& c :
+       {Case{3, "Failed to open USB DMX Pro on comm port:  3 - Check Settings, Device"},
+        Case{-1, "Failed to open USB DMX Pro on comm port: -1 - Check Settings, Device"},
+        Case{0, "Failed to open USB DMX Pro on comm port:  0 - Check Settings, Device"},
+        Case{255, "Failed to open USB DMX Pro on comm port:  255 - Check Settings, Device"}}) {
+    serial().present = {};  // no device anywhere
+    serial().log.clear();
+    reports_.texts.clear();
+    state_.comPort = c.comPort;
+    link_.OpenProPort();
+    EXPECT_EQ(reports_.texts, (Log{c.text})) << c.comPort;
+    EXPECT_TRUE(serial().written.empty()) << c.comPort;
+    EXPECT_FALSE(link_.proPortOpen()) << c.comPort;
+  }
+}
+
+TEST_F(WidgetLinkTest, AFailedOpenKeepsTheFlagAsItWas) {
+  state_.comPort = 3;
+  link_.OpenProPort();
+  serial().CloseDirectly();  // the scan closed it behind the flag
+  serial().present = {};
+  link_.OpenProPort();
+  EXPECT_EQ(reports_.texts.size(), 1u);
+  EXPECT_TRUE(link_.proPortOpen());
+}
+
+TEST_F(WidgetLinkTest, ARefusedNumberOpensThePortTheComponentHeld) {
+  serial().SetCommPort(2);
+  serial().log.clear();
+  state_.comPort = -1;
+  link_.OpenProPort();
+  EXPECT_EQ(serial().log, (Log{"CommPort=-1", "PortOpen=True", "Output 6 bytes"}));
+  EXPECT_EQ(serial().openedOn, 2);
+  EXPECT_TRUE(link_.proPortOpen());
+  EXPECT_TRUE(reports_.texts.empty());
+}
+
+TEST_F(WidgetLinkTest, AnOpenPortKeepsItsNumberAndIsPrimedAgain) {
+  serial().OpenDirectly(5);
+  state_.comPort = 3;
+  link_.OpenProPort();
+  EXPECT_EQ(serial().log, (Log{"Output 6 bytes"}));
+  EXPECT_EQ(serial().CommPort(), 5);
+  EXPECT_TRUE(link_.proPortOpen());
+}
+
+TEST_F(WidgetLinkTest, AFailedInitialFrameStillSetsTheFlag) {
+  serial().failOutput = ErrorNumber::kPortWriteTimedOut;
+  state_.comPort = 3;
+  EXPECT_EQ(CallFailure(&WidgetLink::OpenProPort), 0);
+  EXPECT_TRUE(link_.proPortOpen());
+  EXPECT_TRUE(reports_.texts.empty());
+}
+
+TEST_F(WidgetLinkTest, AnUnreadableStateCountsAsClosed) {
+  // Both tests fail: the open steps run, then the report, then return.
+  serial().failPortOpenRead = ErrorNumber::kInternal;
+  state_.comPort = 3;
+  EXPECT_EQ(CallFailure(&WidgetLink::OpenProPort), 0);
+  EXPECT_EQ(serial().log, (Log{"CommPort=3", "PortOpen=True"}));
+  EXPECT_EQ(reports_.texts.size(), 1u);
+  EXPECT_FALSE(link_.proPortOpen());
+}
+
+TEST_F(WidgetLinkTest, NoComponentAtAllIsReportedNotThrown) {
+  Transmitter broken(
+      []() -> std::unique_ptr<SerialComponent> { throw Failure(ErrorNumber::kCannotCreate); });
+  WidgetLink link(state_, broken, reports_);
+  state_.comPort = 4;
+  link.OpenProPort();
+  EXPECT_EQ(reports_.texts,
+            (Log{"Failed to open USB DMX Pro on comm port:  4 - Check Settings, Device"}));
+  EXPECT_FALSE(link.proPortOpen());
+}
+
+TEST_F(WidgetLinkTest, SendWritesTheUniverseOnlyWhileTheFlagIsSet) {
+  state_.dmxData[1] = 0x7E;
+  state_.dmxData[512] = 0xE7;
+  link_.SendProUniverse();
+  EXPECT_TRUE(serial().log.empty()) << "before any open";
+
+  state_.comPort = 3;
+  link_.OpenProPort();
+  link_.SendProUniverse();
+  ASSERT_EQ(serial().written.size(), 2u);
+  const std::string& frame = serial().written[1];
+  ASSERT_EQ(frame.size(), 518u);
+  EXPECT_EQ(frame.substr(0, 6), std::string("\x7E\x06\x01\x02\x00\x7E", 6));
+  EXPECT_EQ(frame.substr(516), std::string("\xE7\xE7", 2));
+
+  link_.CloseProPort();
+  serial().log.clear();
+  link_.SendProUniverse();
+  EXPECT_TRUE(serial().log.empty()) << "after close";
+}
+
+TEST_F(WidgetLinkTest, CloseOnlyWhileTheFlagIsSet) {
+  link_.CloseProPort();
+  EXPECT_TRUE(serial().log.empty());
+  state_.comPort = 3;
+  link_.OpenProPort();
+  serial().log.clear();
+  link_.CloseProPort();
+  link_.CloseProPort();
+  EXPECT_EQ(serial().log, (Log{"PortOpen=False"})) << "a second close does nothing";
+  EXPECT_FALSE(link_.proPortOpen());
+  EXPECT_FALSE(serial().PortOpen());
+}
+
+TEST_F(WidgetLinkTest, AFailedCloseKeepsTheFlag) {
+  state_.comPort = 3;
+  link_.OpenProPort();
+  serial().failClose = ErrorNumber::kPortDeviceGone;
+  EXPECT_EQ(CallFailure(&WidgetLink::CloseProPort), 8023);
+  EXPECT_TRUE(link_.proPortOpen());
+}
+
+TEST_F(WidgetLinkTest, WhenFlagAndPortDisagreeTheFlagDecides) {
+  // A port the scan left open: no writes, and close leaves it open.
+  serial().OpenDirectly(2);
+  link_.SendProUniverse();
+  link_.CloseProPort();
+  EXPECT_TRUE(serial().log.empty());
+  EXPECT_TRUE(serial().PortOpen());
+
+  // The flag set but the port closed behind it: the write fails upwards.
+  state_.comPort = 2;
+  link_.OpenProPort();
+  serial().CloseDirectly();
+  EXPECT_EQ(CallFailure(&WidgetLink::SendProUniverse), 8018);
+}
+
+TEST_F(WidgetLinkTest, SendFailuresPassUp) {
+  state_.comPort = 3;
+  link_.OpenProPort();
+  for (ErrorNumber number : {ErrorNumber::kPortWriteTimedOut, ErrorNumber::kPortDeviceGone}) {
+    serial().failOutput = number;
+    EXPECT_EQ(CallFailure(&WidgetLink::SendProUniverse), static_cast<int32_t>(number));
+  }
+}
+
+TEST_F(WidgetLinkTest, RequestSerialIgnoresTheFlag) {
+  EXPECT_EQ(CallFailure(&WidgetLink::RequestProSerial), 8018) << "closed port";
+  serial().OpenDirectly(4);
+  EXPECT_EQ(CallFailure(&WidgetLink::RequestProSerial), 0);
+  EXPECT_EQ(serial().written, (Log{kSerialRequest}));
+  EXPECT_FALSE(link_.proPortOpen());
+}
+
+}  // namespace
+}  // namespace lumivane

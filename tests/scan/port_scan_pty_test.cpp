@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// The scan and Test with the real serial component and widget link, over
+// pseudo-terminals with simulated widgets behind them.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "prowidget/port_scan.h"
+#include "prowidget/port_test.h"
+#include "prowidget/serial_port_posix.h"
+#include "prowidget/widget_link.h"
+#include "scan/scan_fakes.h"
+#include "scan/scan_over_ptys.h"
+
+namespace lumivane {
+namespace {
+
+using testing::ListEntry;
+using testing::RecordingDisplay;
+using testing::RecordingReports;
+
+// Really waits, and counts the waits.
+class CountingRealSleeper final : public Sleeper {
+ public:
+  void SleepMs(int milliseconds) override {
+    sleeps.push_back(milliseconds);
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+  std::vector<int> sleeps;
+};
+
+class ScanOverPtysTest : public ::testing::Test {
+ protected:
+  testing::SimulatedPorts ports;
+  DriverState state;
+  RecordingReports reports;
+  Transmitter transmitter{[this] { return std::make_unique<SerialPortPosix>(ports.map()); }};
+  WidgetLink link{state, transmitter, reports};
+  ReplyParser parser{reports};
+  CountingRealSleeper sleeper;
+  PortScan scan{transmitter, link, parser, sleeper};
+  RecordingDisplay display;
+};
+
+const std::vector<ListEntry> kUsualEntries{
+    {"Com: 2", 0},  {"Pro Widget - Com:  4 : 12345678", 4},
+    {"Com: 6", 0},  {"Pro Widget - Com:  9 : A0B1C2D3", 9},
+    {"Com: 11", 0},
+};
+
+TEST_F(ScanOverPtysTest, FindsTheWidgetsAndListsThePortsThatOpen) {
+  ports.AddTheUsualSet();
+
+  scan.ScanProPorts(display);
+
+  EXPECT_EQ(display.entries, kUsualEntries);
+  EXPECT_EQ(sleeper.sleeps, std::vector<int>(5, 50)) << "one wait per port that opened";
+  EXPECT_EQ(reports.messages.size(), 1u) << "the garbage port's message";
+  EXPECT_FALSE(transmitter.MSComm1().PortOpen());
+  for (int port = 1; port <= 16; ++port) {
+    const bool present = port == 2 || port == 4 || port == 6 || port == 9 || port == 11;
+    EXPECT_EQ(scan.portPresent(port), present) << port;
+    EXPECT_EQ(scan.portIsWidget(port), port == 4 || port == 9) << port;
+  }
+  EXPECT_FALSE(link.proPortOpen()) << "the scan leaves the link's flag alone";
+}
+
+TEST_F(ScanOverPtysTest, TwoScansAppendTwice) {
+  ports.AddTheUsualSet();
+  scan.ScanProPorts(display);
+  scan.ScanProPorts(display);  // the late widget's first answer is dropped, not read now
+  std::vector<ListEntry> twice = kUsualEntries;
+  twice.insert(twice.end(), kUsualEntries.begin(), kUsualEntries.end());
+  EXPECT_EQ(display.entries, twice);
+}
+
+TEST_F(ScanOverPtysTest, NoPortPresentListsNothingAndNeverWaits) {
+  scan.ScanProPorts(display);
+  EXPECT_TRUE(display.entries.empty());
+  EXPECT_TRUE(sleeper.sleeps.empty());
+}
+
+TEST_F(ScanOverPtysTest, TestLeavesItsPortOpenForTheNextScan) {
+  ports.Widget(7).SetSerial(0x01020304);
+
+  TestProPort(transmitter, link, parser, sleeper, reports, 7, display);
+  EXPECT_EQ(display.result, " 10");
+  EXPECT_EQ(display.info, "7E A 4 0 4 3 2 1 E7 ");
+  EXPECT_TRUE(transmitter.MSComm1().PortOpen());
+
+  scan.ScanProPorts(display);
+  const std::vector<ListEntry> expected{
+      {"Pro Widget - Com:  1 : 01020304", 1},
+      {"Pro Widget - Com:  7 : 01020304", 7},
+  };
+  EXPECT_EQ(display.entries, expected);
+  EXPECT_FALSE(transmitter.MSComm1().PortOpen());
+}
+
+TEST_F(ScanOverPtysTest, TestOnSilentMissingAndGarbagePorts) {
+  ports.Widget(2).SetReplies(sim::WidgetSimulator::Replies::kSilent);
+  TestProPort(transmitter, link, parser, sleeper, reports, 2, display);
+  EXPECT_EQ(display.result, "Nothing Recieved");
+  transmitter.MSComm1().SetPortOpen(false);
+
+  ports.Widget(6).SetReplies(sim::WidgetSimulator::Replies::kGarbage);
+  TestProPort(transmitter, link, parser, sleeper, reports, 6, display);
+  EXPECT_EQ(display.result, "-2");
+  EXPECT_EQ(display.info, "0 13 55 AA 11 FF ");
+  transmitter.MSComm1().SetPortOpen(false);
+
+  display.result = "unchanged";
+  reports.messages.clear();
+  TestProPort(transmitter, link, parser, sleeper, reports, 3, display);
+  EXPECT_EQ(reports.messages,
+            std::vector<std::string>{"Failed to open USB DMX Pro on comm port:  3"});
+  EXPECT_EQ(display.result, "unchanged");
+}
+
+}  // namespace
+}  // namespace lumivane
