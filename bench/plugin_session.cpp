@@ -14,14 +14,19 @@ constexpr const char* kTitle = "Lumivane Bench";
 
 }  // namespace
 
-std::filesystem::path MakeTemporaryFolder(const char* prefix) {
+TemporaryFolder::TemporaryFolder(const char* prefix) {
   std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
+  path_ = pattern;
 }
 
-PluginSession::PluginSession() : home_(MakeTemporaryFolder("lumivane-bench-")) {
-  ::setenv("XDG_CONFIG_HOME", home_.c_str(), 1);
+TemporaryFolder::~TemporaryFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+PluginSession::PluginSession() {
+  ::setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
   library_ = std::make_unique<host::PluginLibrary>(host::PluginLibrary::DefaultPath());
   driver_ = std::make_unique<host::DriverClient>(*library_);
   object_ = driver_->object();
@@ -32,14 +37,12 @@ PluginSession::~PluginSession() {
   if (initialised_) driver_->Term(result);
   driver_.reset();
   library_.reset();
-  std::error_code ignored;
-  std::filesystem::remove_all(home_, ignored);
 }
 
 void PluginSession::UseWidgetOn(int port, const std::string& devicePath) {
   bool result = false;
   if (initialised_) driver_->Term(result);
-  PortMap(home_ / "lumivane" / "ports").Link(port, devicePath);
+  PortMap(home_.path() / "lumivane" / "ports").Link(port, devicePath);
   const std::string file = std::filesystem::path(library_->path()).filename().string();
   const std::string portText = std::to_string(port);
   if (library_->settings_write(kTitle, file.c_str(), "DeviceType", "DMXUSBpro") != 0 ||

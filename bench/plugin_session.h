@@ -10,6 +10,19 @@
 
 namespace lumivane::bench {
 
+// A temporary folder, removed with everything in it when it goes.
+class TemporaryFolder {
+ public:
+  explicit TemporaryFolder(const char* prefix);  // throws std::runtime_error
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 // The plug-in file loaded with dlopen, as a host loads it, with settings
 // and a ports folder of its own in a temporary XDG_CONFIG_HOME. Create it
 // before anything else reads XDG_CONFIG_HOME. Host thread only.
@@ -32,14 +45,10 @@ class PluginSession {
   std::string LastError() const { return library_->error_description(); }
 
  private:
-  std::filesystem::path home_;
+  TemporaryFolder home_{"lumivane-bench-"};
   std::unique_ptr<host::PluginLibrary> library_;
   std::unique_ptr<host::DriverClient> driver_;
   lv_object* object_ = nullptr;
   bool initialised_ = false;
 };
-
-// A temporary folder, removed with everything in it.
-std::filesystem::path MakeTemporaryFolder(const char* prefix);
-
 }  // namespace lumivane::bench

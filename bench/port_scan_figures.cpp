@@ -58,12 +58,10 @@ class PortScanSection final : public Section {
   explicit PortScanSection(const BenchOptions& options) : options_(options) {}
 
   void Measure(const MicroRunner&, ResultsTable& table) override {
-    const std::filesystem::path home = MakeTemporaryFolder("lumivane-bench-scan-");
+    const TemporaryFolder home("lumivane-bench-scan-");
     const int rounds = options_.quick ? 2 : 7;
-    AddMissing(home / "empty", rounds, table);
-    AddSilent(home / "two-silent", rounds, table);
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
+    AddMissing(home.path() / "empty", rounds, table);
+    AddSilent(home.path() / "two-silent", rounds, table);
   }
 
  private:
