@@ -58,7 +58,9 @@ std::string ResultsTable::Markdown(const std::string& heading) const {
   out += "\n|---|---|---|---|---|---|\n";
   for (const Figure& f : rows_) {
     out += "|";
-    for (const std::string& cell : Cells(f)) out += " " + cell + " |";
+    for (const std::string& cell : Cells(f)) {
+      out += " " + cell.substr(std::min(cell.find_first_not_of(' '), cell.size())) + " |";
+    }
     out += "\n";
   }
   return out;
