@@ -93,6 +93,15 @@ std::vector<double> LatenessOf(const std::vector<int64_t>& starts) {
   return lateness;
 }
 
+// How far each gap between two starts is off the period.
+std::vector<double> GapErrorsOf(const std::vector<int64_t>& starts) {
+  std::vector<double> errors;
+  for (size_t k = 1; k < starts.size(); ++k) {
+    errors.push_back(static_cast<double>(std::abs(starts[k] - starts[k - 1] - kPeriodNs)));
+  }
+  return errors;
+}
+
 double RateOf(const std::vector<int64_t>& starts) {
   if (starts.size() < 2) return 0;
   return static_cast<double>(starts.size() - 1) * 1e9 /
@@ -213,13 +222,22 @@ class OpenDmxSection final : public Section {
     }
     const Spread jitter = SpreadOf(LatenessOf(starts));
     const Spread floorJitter = SpreadOf(LatenessOf(floor.starts));
-    table.Add({"Open DMX frame-start jitter p50/p99/max",
+    table.Add({"Open DMX frame-start jitter (vs schedule) p50/p99/max",
                FormatNs(jitter.p50) + " / " + FormatNs(jitter.p99) + " / " + FormatNs(jitter.max) +
                    ", " + std::to_string(late) + " late by > 200 us",
                FormatNs(floorJitter.p50) + " / " + FormatNs(floorJitter.p99) + " / " +
                    FormatNs(floorJitter.max) + " sleep loop",
                FormatFixed(floorJitter.p99 > 0 ? jitter.p99 / floorJitter.p99 : 0, 2) + " at p99",
                "p99 < 200 us", jitter.count > 0 && jitter.p99 < 200e3});
+
+    const Spread gap = SpreadOf(GapErrorsOf(starts));
+    const Spread floorGap = SpreadOf(GapErrorsOf(floor.starts));
+    table.Add({"  period error |gap - 25 ms| p50/p99/max",
+               FormatNs(gap.p50) + " / " + FormatNs(gap.p99) + " / " + FormatNs(gap.max),
+               FormatNs(floorGap.p50) + " / " + FormatNs(floorGap.p99) + " / " +
+                   FormatNs(floorGap.max) + " sleep loop",
+               FormatFixed(floorGap.p99 > 0 ? gap.p99 / floorGap.p99 : 0, 2) + " at p99", "report",
+               std::nullopt});
 
     const Spread breakSpread = SpreadOf(breaks);
     const Spread markSpread = SpreadOf(marks);
