@@ -31,8 +31,11 @@ std::string MachineDescription() {
   if (gmtime_r(&now, &utc) != nullptr) std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", &utc);
   utsname os{};
   uname(&os);
+  std::string load = "?";
+  std::ifstream("/proc/loadavg") >> load;
   return std::string(date) + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cpus (" +
-         CpuModel() + "), " + os.sysname + " " + os.release;
+         CpuModel() + "), " + os.sysname + " " + os.release + ", load average " + load +
+         " at the start";
 }
 
 }  // namespace lumivane::bench
