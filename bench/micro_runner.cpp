@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/allocation_hooks.h"
 
 namespace lumivane::bench {
 namespace {

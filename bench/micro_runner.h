@@ -33,14 +33,4 @@ class MicroRunner {
   std::map<std::string, MicroResult> results_;
 };
 
-// Counts the heap allocations the calling thread made while it lives.
-class AllocationScope {
- public:
-  AllocationScope();
-  uint64_t count() const;
-
- private:
-  uint64_t start_;
-};
-
 }  // namespace lumivane::bench

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "bench/null_services.h"
+#include "bench/counting_services.h"
 #include "bench/plugin_session.h"
 #include "bench/pty_wire.h"
 #include "bench/sample_stats.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "bench/allocation_hooks.h"
-#include "bench/null_services.h"
+#include "bench/counting_services.h"
 #include "bench/section.h"
 #include "prowidget/reply_parser.h"
 
