@@ -11,7 +11,7 @@ namespace lumivane::bench {
 
 struct BenchOptions {
   bool quick = false;  // smaller counts, for trying the bench out; not for the record
-  int repetitions = 5;
+  int repetitions = 7;
   double minSeconds = 0.2;
   // Scales a count of calls or frames down in quick runs.
   size_t Count(size_t full) const { return quick ? (full + 9) / 10 : full; }
