@@ -65,9 +65,4 @@ MicroResult MicroRunner::Result(const std::string& name) const {
   return it->second;
 }
 
-AllocationScope::AllocationScope() : start_(lv_bench_thread_allocations()) {}
-uint64_t AllocationScope::count() const {
-  return lv_bench_thread_allocations() - start_;
-}
-
 }  // namespace lumivane::bench
