@@ -2,7 +2,6 @@
 // The Open DMX transmitter on a fake D2XX whose FT_Write costs the wire
 // time of a packet, against a bare 40 Hz absolute-sleep loop run at the
 // same time (the machine's own wake-up jitter and cost of sleeping).
-#include <sys/prctl.h>
 #include <time.h>
 
 #include <algorithm>
@@ -108,14 +107,14 @@ double RateOf(const std::vector<int64_t>& starts) {
          static_cast<double>(starts.back() - starts.front());
 }
 
-// The floor: what a thread that only sleeps to an absolute 40 Hz schedule
-// achieves on this machine, meanwhile.
+// The floor: what a thread set up as the transmitter's is, that only sleeps
+// to an absolute 40 Hz schedule, achieves on this machine meanwhile.
 struct SleepLoopFloor {
   std::vector<int64_t> starts;
   double cpuShare = 0;
 
   void Run(const std::atomic<bool>& stop) {
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    PosixMonotonicClock().PrepareTimingThread();  // as the transmitter's thread
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const int64_t cpu0 = ThreadCpuNs();
