@@ -45,5 +45,6 @@ extern const Command kScanCommand;
 extern const Command kTestCommand;
 extern const Command kPortsCommand;
 extern const Command kSimulateCommand;
+extern const Command kConfigureCommand;
 
 }  // namespace lumivane::host

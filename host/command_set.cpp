@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -9,27 +10,39 @@
 namespace lumivane::host {
 namespace {
 
-// init, one SetChannel per level, Term; prints every call.
-int PushLevels(const HostOptions& options, const std::vector<ChannelLevel>& levels,
-               bool malformedInput) {
-  HostSession session(options);
-  DriverClient driver(*session.library);
-  bool failed = false;
-  bool result = false;
-  CallOutcome outcome = driver.Init(session.title, session.file, result);
-  PrintCall("init", result, outcome);
-  failed |= !outcome.ok();
-  for (const ChannelLevel& level : levels) {
-    outcome = driver.SetChannel(level.channel, level.value, result);
-    PrintCall("SetChannel(" + std::to_string(level.channel) + ", " + std::to_string(level.value) + ")",
-              result, outcome);
-    failed |= !outcome.ok();
+// init, then one SetChannel per level as it comes, then Term; prints every
+// call. Levels are pushed as they are read, so play can follow a live pipe.
+class ChannelRun {
+ public:
+  explicit ChannelRun(const HostOptions& options) : session_(options), driver_(*session_.library) {
+    bool result = false;
+    Note("init", result, driver_.Init(session_.title, session_.file, result));
   }
-  outcome = driver.Term(result);
-  PrintCall("Term", result, outcome);
-  failed |= !outcome.ok();
-  return failed || malformedInput ? kExitCallFailed : kExitOk;
-}
+
+  void Push(const ChannelLevel& level) {
+    bool result = false;
+    Note("SetChannel(" + std::to_string(level.channel) + ", " + std::to_string(level.value) + ")",
+         result, driver_.SetChannel(level.channel, level.value, result));
+  }
+
+  // Calls Term; true when every call succeeded.
+  bool Finish() {
+    bool result = false;
+    Note("Term", result, driver_.Term(result));
+    return !failed_;
+  }
+
+ private:
+  void Note(const std::string& call, bool result, const CallOutcome& outcome) {
+    PrintCall(call, result, outcome);
+    std::fflush(stdout);
+    failed_ |= !outcome.ok();
+  }
+
+  HostSession session_;
+  DriverClient driver_;
+  bool failed_ = false;
+};
 
 int RunSet(const HostOptions& options, const Arguments& args) {
   if (args.empty()) {
@@ -45,7 +58,9 @@ int RunSet(const HostOptions& options, const Arguments& args) {
     }
     levels.push_back(*level);
   }
-  return PushLevels(options, levels, false);
+  ChannelRun run(options);
+  for (const ChannelLevel& level : levels) run.Push(level);
+  return run.Finish() ? kExitOk : kExitCallFailed;
 }
 
 int RunPlay(const HostOptions& options, const Arguments& args) {
@@ -53,18 +68,21 @@ int RunPlay(const HostOptions& options, const Arguments& args) {
     std::fprintf(stderr, "play takes at most one FILE\n");
     return kExitUsage;
   }
+  const bool fromFile = !args.empty() && args[0] != "-";
+  const std::string name = fromFile ? args[0] : "standard input";
   std::ifstream file;
   std::istream* in = &std::cin;
-  if (!args.empty() && args[0] != "-") {
-    file.open(args[0]);
-    if (!file) {
-      std::fprintf(stderr, "cannot read %s\n", args[0].c_str());
+  if (fromFile) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(name, ec)) file.open(name);
+    if (!file.is_open()) {
+      std::fprintf(stderr, "cannot read %s\n", name.c_str());
       return kExitUsage;
     }
     in = &file;
   }
-  std::vector<ChannelLevel> levels;
-  bool malformed = false;
+  ChannelRun run(options);
+  int malformed = 0;
   std::string line;
   for (int number = 1; std::getline(*in, line); ++number) {
     const size_t first = line.find_first_not_of(" \t\r");
@@ -72,14 +90,16 @@ int RunPlay(const HostOptions& options, const Arguments& args) {
     const auto level = ParseChannelLevel(line);
     if (!level) {
       std::fprintf(stderr, "line %d: not CH VAL, skipped: %s\n", number, line.c_str());
-      malformed = true;
+      ++malformed;
       continue;
     }
-    levels.push_back(*level);
+    run.Push(*level);
   }
-  const int status = PushLevels(options, levels, malformed);
-  if (malformed) std::fprintf(stderr, "some lines were malformed and skipped\n");
-  return status;
+  const bool readFailed = in->bad();
+  if (readFailed) std::fprintf(stderr, "error reading %s; stopped there\n", name.c_str());
+  const bool ok = run.Finish();
+  if (malformed > 0) std::fprintf(stderr, "%d malformed line(s) skipped\n", malformed);
+  return ok && malformed == 0 && !readFailed ? kExitOk : kExitCallFailed;
 }
 
 }  // namespace
@@ -96,8 +116,8 @@ const Command kPlayCommand{"play", "like set, with levels read from a file or st
                            "usage: lumivane-host [options] play [FILE|-]\n"
                            "Reads lines 'CH VAL' or 'CH=VAL' from FILE (standard input for -\n"
                            "or none); blank lines and lines starting with # are skipped. Then\n"
-                           "init, one SetChannel per line in order, Term. A malformed line is\n"
-                           "reported with its number and skipped; the exit status is then 1.\n",
+                           "init, one SetChannel per line as it is read, Term. A malformed line\n"
+                           "is reported with its number and skipped; the exit status is then 1.\n",
                            RunPlay};
 
 }  // namespace lumivane::host

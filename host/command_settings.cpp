@@ -15,6 +15,11 @@ int RunSettings(const HostOptions& options, const Arguments& args) {
   HostSession session(options);
   const PluginLibrary& lib = *session.library;
   if (args.size() == 3 && args[0] == "set") {
+    if (args[1] != "comPort" && args[1] != "DeviceType") {
+      std::fprintf(stderr, "unknown key %s: the keys are comPort and DeviceType\n",
+                   args[1].c_str());
+      return kExitUsage;
+    }
     const lv_status status = lib.settings_write(session.title.c_str(), session.file.c_str(),
                                                 args[1].c_str(), args[2].c_str());
     return status == 0 ? kExitOk : Failed(lib, status);
@@ -44,7 +49,8 @@ const Command kSettingsCommand{
     "       lumivane-host [options] settings set KEY VALUE\n"
     "Without arguments prints the settings file of the --title application,\n"
     "the section (Plugins\\ + --file) and the stored \"comPort\" and\n"
-    "\"DeviceType\" texts. 'settings set' writes one key, for scripted set-up.\n"
+    "\"DeviceType\" texts. 'settings set' writes one of those two keys, for\n"
+    "scripted set-up; the text is stored exactly as given.\n"
     "example: lumivane-host settings set DeviceType DMXUSBpro\n",
     RunSettings};
 

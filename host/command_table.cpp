@@ -10,6 +10,7 @@ std::span<const Command> Commands() {
       &kDemoCommand, &kInfoCommand, &kSetCommand, &kPlayCommand, &kSettingsCommand,
       &kScanCommand, &kTestCommand,
       &kPortsCommand, &kSimulateCommand,
+      &kConfigureCommand,
   };
   static const auto kTable = [] {
     std::array<Command, kCommands.size()> table{};

@@ -16,7 +16,8 @@ void PrintOverview() {
       "usage: lumivane-host [--plugin PATH] [--title TEXT] [--file NAME] [COMMAND [ARGS]]\n"
       "       lumivane-host COMMAND --help\n\n"
       "options:\n"
-      "  --plugin PATH  the plug-in file (default: the one beside this program)\n"
+      "  --plugin PATH  the plug-in file (default: the one beside this program, else the\n"
+      "                 installed one)\n"
       "  --title TEXT   CallingAppTitle given to init (default \"Lumivane Host\")\n"
       "  --file NAME    MyFilename given to init (default: the plug-in file's name)\n\n"
       "commands:\n");

@@ -7,6 +7,12 @@
 #include <filesystem>
 #include <stdexcept>
 
+// Where the installed plug-in file lies, seen from the installed program's
+// folder; the install rules pass the real one.
+#ifndef LUMIVANE_PLUGIN_DIR_FROM_BINDIR
+#define LUMIVANE_PLUGIN_DIR_FROM_BINDIR "../lib/lumivane"
+#endif
+
 namespace lumivane::host {
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
@@ -58,7 +64,8 @@ std::string PluginLibrary::DefaultPath() {
   if (ec) return "liblumivane.so";
   const fs::path dir = self.parent_path();
   for (const fs::path& candidate :
-       {dir / "liblumivane.so", dir.parent_path() / "lib" / "lumivane" / "liblumivane.so"}) {
+       {dir / "liblumivane.so",
+        (dir / LUMIVANE_PLUGIN_DIR_FROM_BINDIR / "liblumivane.so").lexically_normal()}) {
     if (fs::exists(candidate, ec)) return candidate.string();
   }
   return (dir / "liblumivane.so").string();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/abi_object.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,10 @@
 namespace lumivane {
 namespace {
 
-thread_local std::string tLastError;
+// A plain buffer, not a std::string: a thread-local with a destructor keeps
+// the plug-in file mapped after the host's dlclose, and what it holds with it.
+constexpr size_t kLastErrorSize = 1024;
+thread_local char tLastError[kLastErrorSize];
 
 struct DriverObject {
   lv_object base;  // first: a host sees only this
@@ -149,8 +153,16 @@ const char* TypeDescription() {
          "method\t10\tTerm\t\tbool\n";
 }
 
-const char* LastErrorDescription() { return tLastError.c_str(); }
+const char* LastErrorDescription() { return tLastError; }
 
-void SetLastErrorDescription(std::string_view text) { tLastError.assign(text); }
+void SetLastErrorDescription(std::string_view text) {
+  size_t size = std::min(text.size(), kLastErrorSize - 1);
+  // Cut long texts at a character boundary, so what is left stays UTF-8.
+  if (size < text.size()) {
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  }
+  std::memcpy(tLastError, text.data(), size);
+  tLastError[size] = '\0';
+}
 
 }  // namespace lumivane

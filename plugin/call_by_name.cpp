@@ -3,7 +3,6 @@
 
 #include <glib.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -36,40 +35,54 @@ class CountedHelper final : public HostObject {
 // read as numbers and rounded half to even.
 int32_t LongArgument(const lv_variant& arg) {
   switch (arg.type) {
-    case LV_EMPTY: return 0;
-    case LV_BOOL: return arg.value.b;
-    case LV_I2: return arg.value.i2;
-    case LV_I4: return arg.value.i4;
+    case LV_EMPTY:
+      return 0;
+    case LV_BOOL:
+      return arg.value.b;
+    case LV_I2:
+      return arg.value.i2;
+    case LV_I4:
+      return arg.value.i4;
     case LV_TEXT: {
-      if (arg.value.text == nullptr) throw Failure(ErrorNumber::kTypeMismatch);
-      const std::optional<double> number = ReadDecimalNumber(arg.value.text);
+      const std::optional<double> number =
+          ReadDecimalNumber(TextArgument(arg.value.text, "a number"));
       if (!number) throw Failure(ErrorNumber::kTypeMismatch);
-      const double rounded = std::nearbyint(*number);  // default mode: half to even
+      const double rounded = RoundHalfToEven(*number);
       if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
         throw Failure(ErrorNumber::kOverflow);
       }
       return static_cast<int32_t>(rounded);
     }
-    default: throw Failure(ErrorNumber::kTypeMismatch);
+    default:
+      throw Failure(ErrorNumber::kTypeMismatch);
   }
 }
 
 std::string StringArgument(const lv_variant& arg, std::string_view name) {
   switch (arg.type) {
-    case LV_EMPTY: return {};
-    case LV_BOOL: return arg.value.b != 0 ? "True" : "False";
-    case LV_I2: return std::to_string(arg.value.i2);
-    case LV_I4: return std::to_string(arg.value.i4);
-    case LV_TEXT: return TextArgument(arg.value.text, name);
-    default: throw Failure(ErrorNumber::kTypeMismatch);
+    case LV_EMPTY:
+      return {};
+    case LV_BOOL:
+      return arg.value.b != 0 ? "True" : "False";
+    case LV_I2:
+      return std::to_string(arg.value.i2);
+    case LV_I4:
+      return std::to_string(arg.value.i4);
+    case LV_TEXT:
+      return TextArgument(arg.value.text, name);
+    default:
+      throw Failure(ErrorNumber::kTypeMismatch);
   }
 }
 
 lv_helper* ObjectArgument(const lv_variant& arg) {
   switch (arg.type) {
-    case LV_EMPTY: return nullptr;
-    case LV_OBJECT: return arg.value.object;
-    default: throw Failure(ErrorNumber::kTypeMismatch);
+    case LV_EMPTY:
+      return nullptr;
+    case LV_OBJECT:
+      return arg.value.object;
+    default:
+      throw Failure(ErrorNumber::kTypeMismatch);
   }
 }
 
@@ -101,7 +114,7 @@ char* CopyText(std::string_view text) {
 }
 
 std::string TextArgument(const char* text, std::string_view name) {
-  if (text == nullptr) return {};
+  if (text == nullptr) throw Failure(ErrorNumber::kInvalidCall, std::string(name) + " is NULL");
   if (!g_utf8_validate(text, -1, nullptr)) {
     throw Failure(ErrorNumber::kInvalidCall, std::string(name) + " is not valid UTF-8");
   }
@@ -116,8 +129,8 @@ std::unique_ptr<HostObject> HelperReference(lv_helper* helper) {
   return std::make_unique<CountedHelper>(helper);
 }
 
-void InvokeByName(clsOutputDriver& driver, const char* method, const lv_variant* args,
-                  int32_t argc, lv_variant* result) {
+void InvokeByName(clsOutputDriver& driver, const char* method, const lv_variant* args, int32_t argc,
+                  lv_variant* result) {
   if (method == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no method name");
   if (argc < 0 || (argc > 0 && args == nullptr)) {
     throw Failure(ErrorNumber::kInvalidCall, "no arguments");

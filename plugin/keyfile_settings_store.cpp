@@ -3,14 +3,17 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "plugin/failure.h"
 
@@ -56,22 +59,46 @@ std::string SystemError(std::string_view what, const fs::path& path, int error) 
   return std::string(what) + " " + path.string() + ": " + std::strerror(error);
 }
 
+// The home folder of the account, for a process started without HOME.
+std::string HomeFromPasswd() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && *found->pw_dir == '/') {
+    return found->pw_dir;
+  }
+  return "/";
+}
+
 enum class Load { kMissing, kLoaded };
 
 // Loads the file, or reports it missing. Throws for a file that exists but
 // cannot be read or does not parse.
 Load LoadKeyFile(GKeyFile* file, const fs::path& path) {
   GError* error = nullptr;
-  if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &error)) {
+  gchar* raw = nullptr;
+  gsize size = 0;
+  if (!g_file_get_contents(path.c_str(), &raw, &size, &error)) {
+    const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+    const std::string message = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    if (missing) return Load::kMissing;
+    throw Failure(ErrorNumber::kSettingsUnreadable, path.string() + ": " + message);
+  }
+  const GText contents(raw);
+  // GKeyFile reads a line only up to a NUL byte; rewriting such a file would
+  // drop the rest of the line, so it counts as damaged.
+  if (std::memchr(contents.get(), '\0', size) != nullptr) {
+    throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": it holds a NUL byte");
+  }
+  if (g_key_file_load_from_data(file, contents.get(), size, G_KEY_FILE_KEEP_COMMENTS, &error)) {
     return Load::kLoaded;
   }
-  const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-  const bool parse = error != nullptr && error->domain == G_KEY_FILE_ERROR;
   const std::string message = error != nullptr ? error->message : "unknown error";
   g_clear_error(&error);
-  if (missing) return Load::kMissing;
-  if (parse) throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": " + message);
-  throw Failure(ErrorNumber::kSettingsUnreadable, path.string() + ": " + message);
+  throw Failure(ErrorNumber::kSettingsCorrupt, path.string() + ": " + message);
 }
 
 // Writes all of data to fd, retrying short writes and interrupts.
@@ -104,7 +131,8 @@ void ReplaceFile(const fs::path& path, const std::string& data) {
     ::unlink(temp.c_str());
     WriteFailed(what, path, error);
   };
-  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0) fail("cannot set the mode of");
+  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0)
+    fail("cannot set the mode of");
   if (!WriteAll(fd.get(), data.data(), data.size())) fail("cannot write");
   if (::fsync(fd.get()) != 0) fail("cannot flush");
   if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
@@ -113,13 +141,41 @@ void ReplaceFile(const fs::path& path, const std::string& data) {
   if (dir.ok()) ::fsync(dir.get());
 }
 
+// Takes the exclusive lock, waiting at most `timeout` for another writer:
+// a writer that hangs must not hang the host's thread with it.
+Fd LockFile(const fs::path& lockPath, const fs::path& path, std::chrono::milliseconds timeout) {
+  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!lock.ok()) WriteFailed("cannot lock", path, errno);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) WriteFailed("cannot lock", path, errno);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw Failure(ErrorNumber::kSettingsWriteFailed,
+                    path.string() + " is locked by another program");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return lock;
+}
+
+// A settings file that is a symbolic link (a managed dotfile) is replaced
+// where it points, so the link stays.
+fs::path ResolvedTarget(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_symlink(path, ec)) return path;
+  fs::path target = fs::canonical(path, ec);
+  return ec ? path : target;
+}
+
 }  // namespace
 
 std::string PluginSection(std::string_view pluginFile) {
   return "Plugins\\" + std::string(pluginFile);
 }
 
-KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder) : folder_(std::move(folder)) {}
+KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout)
+    : folder_(std::move(folder)), lockTimeout_(lockTimeout) {}
 
 fs::path KeyFileSettingsStore::DefaultFolder() {
   fs::path base;
@@ -128,7 +184,7 @@ fs::path KeyFileSettingsStore::DefaultFolder() {
   } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
     base = fs::path(home) / ".config";
   } else {
-    base = "/tmp";
+    base = fs::path(HomeFromPasswd()) / ".config";
   }
   return base / "lumivane" / "settings";
 }
@@ -162,8 +218,10 @@ std::string KeyFileSettingsStore::EscapeGroupName(std::string_view name) {
       out += ch;
     }
   }
-  // A group or key name may not start or end with a blank.
+  // A group or key name may not start or end with a blank, and a key line
+  // starting with '#' would read back as a comment.
   if (!out.empty() && out.front() == ' ') out.replace(0, 1, "%20");
+  if (!out.empty() && out.front() == '#') out.replace(0, 1, "%23");
   if (!out.empty() && out.back() == ' ') out.replace(out.size() - 1, 1, "%20");
   if (out.empty()) return "%";
   return out;
@@ -175,12 +233,17 @@ fs::path KeyFileSettingsStore::FileFor(std::string_view app) const {
 
 std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view section,
                                        std::string_view key) {
-  KeyFilePtr file(g_key_file_new());
   try {
-    if (LoadKeyFile(file.get(), FileFor(app)) == Load::kMissing) return {};
+    return ReadChecked(app, section, key);
   } catch (const Failure&) {
     return {};  // what cannot be read reads as empty; the file is left alone
   }
+}
+
+std::string KeyFileSettingsStore::ReadChecked(std::string_view app, std::string_view section,
+                                              std::string_view key) const {
+  KeyFilePtr file(g_key_file_new());
+  if (LoadKeyFile(file.get(), FileFor(app)) == Load::kMissing) return {};
   GText value(g_key_file_get_string(file.get(), EscapeGroupName(section).c_str(),
                                     EscapeGroupName(key).c_str(), nullptr));
   return value ? std::string(value.get()) : std::string();
@@ -188,29 +251,24 @@ std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view se
 
 void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
                                  std::string_view key, std::string_view value) {
+  // GKeyFile reads back only UTF-8 without NUL; refuse the rest up front.
+  if (value.find('\0') != std::string_view::npos ||
+      !g_utf8_validate(value.data(), static_cast<gssize>(value.size()), nullptr)) {
+    throw Failure(ErrorNumber::kSettingsWriteFailed, "the value is not valid UTF-8 text");
+  }
   std::error_code ec;
   fs::create_directories(folder_, ec);
   if (ec) throw Failure(ErrorNumber::kSettingsWriteFailed, folder_.string() + ": " + ec.message());
   const fs::path path = FileFor(app);
-  const fs::path lockPath = path.string() + ".lock";
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-  if (!lock.ok()) WriteFailed("cannot lock", path, errno);
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) WriteFailed("cannot lock", path, errno);
-  }
+  const Fd lock = LockFile(fs::path(path.string() + ".lock"), path, lockTimeout_);
   KeyFilePtr file(g_key_file_new());
   LoadKeyFile(file.get(), path);  // throws for a corrupt file: never overwrite it
   const std::string text(value);
-  // GKeyFile reads back only UTF-8 without NUL; refuse the rest up front.
-  if (text.find('\0') != std::string::npos ||
-      !g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
-    throw Failure(ErrorNumber::kSettingsWriteFailed, "the value is not valid UTF-8 text");
-  }
   g_key_file_set_string(file.get(), EscapeGroupName(section).c_str(), EscapeGroupName(key).c_str(),
                         text.c_str());
   gsize size = 0;
   GText data(g_key_file_to_data(file.get(), &size, nullptr));
-  ReplaceFile(path, std::string(data.get(), size));
+  ReplaceFile(ResolvedTarget(path), std::string(data.get(), size));
 }
 
 }  // namespace lumivane

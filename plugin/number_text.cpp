@@ -3,12 +3,17 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
 namespace lumivane {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Checks the grammar ourselves: from_chars alone would take "inf" and "nan".
 bool IsDecimalGrammar(std::string_view s) {
@@ -52,10 +57,19 @@ std::optional<double> ReadDecimalNumber(std::string_view text) {
   return value;
 }
 
+double RoundHalfToEven(double number) {
+  const double floor = std::floor(number);
+  const double fraction = number - floor;
+  if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floor, 2.0) != 0.0)) return floor + 1;
+  return floor;
+}
+
 std::string SignPadded(int32_t number) {
   return number < 0 ? std::to_string(number) : " " + std::to_string(number);
 }
 
-std::string PlainDecimal(int32_t number) { return std::to_string(number); }
+std::string PlainDecimal(int32_t number) {
+  return std::to_string(number);
+}
 
 }  // namespace lumivane

@@ -14,6 +14,10 @@ namespace lumivane {
 // number. Returns the value, which may be huge or fractional.
 std::optional<double> ReadDecimalNumber(std::string_view text);
 
+// To the nearest whole number, halves to the even neighbour (2.5 -> 2,
+// 3.5 -> 4), whatever rounding mode the host left behind.
+double RoundHalfToEven(double number);
+
 // " 3", " 0", "-1": one space before a number that is not negative.
 std::string SignPadded(int32_t number);
 // "3", "-1".

@@ -10,25 +10,20 @@
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
+#include "ui/device_dialog_fltk.h"
+#include "ui/user_reports_fltk.h"
 
 namespace lumivane {
 namespace {
 
-// Parts whose real implementation has not been wired in yet.
-class NoDialog final : public DeviceDialog {
- public:
-  void Show() override {}
-  bool IsLoaded() const override { return false; }
-  void PumpEvents(int) override {}
-};
-
-class RealPluginInstance final : public PluginInstance {
+class RealPluginInstance final : public PluginInstance, public ProPortProbes {
  public:
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder()),
         transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
         pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
+        dialog_({state_, settings_, routing_, *this, reports_}),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
   Plugin& plugin() override { return plugin_; }
@@ -41,7 +36,8 @@ class RealPluginInstance final : public PluginInstance {
  private:
   DriverState state_;
   KeyFileSettingsStore settings_;
-  StderrUserReports reports_;
+  StderrUserReports stderrReports_;
+  ToolkitUserReports reports_{stderrReports_};
   Transmitter transmitter_;
   WidgetLink pro_;
   // Destroyed before the adaptor: the link joins its transmitter and
@@ -49,8 +45,8 @@ class RealPluginInstance final : public PluginInstance {
   std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
   PosixMonotonicClock clock_;
   OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
-  NoDialog dialog_;
   DeviceRouting routing_;
+  FltkDeviceDialog dialog_;
   Plugin plugin_;
   SystemSleeper sleeper_;
   ReplyParser parser_{reports_};

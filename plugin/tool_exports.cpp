@@ -17,6 +17,10 @@ using lumivane::TextArgument;
 
 namespace {
 
+void RequireResult(const void* result) {
+  if (result == nullptr) throw Failure(ErrorNumber::kInvalidCall, "the result is NULL");
+}
+
 void RequireAll(std::initializer_list<const void*> pointers) {
   for (const void* p : pointers) {
     if (p == nullptr) throw Failure(ErrorNumber::kInvalidCall, "an argument is NULL");
@@ -54,7 +58,7 @@ extern "C" {
 LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char** path) {
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
-    RequireAll({app_title, path});
+    RequireResult(path);
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
     *path = CopyText(store.FileFor(TextArgument(app_title, "the title")).string());
   });
@@ -66,9 +70,9 @@ LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const 
   return GuardAbiCall([&] {
     RequireAll({app_title, plugin_file, key, value});
     KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
-    *value = CopyText(store.Read(TextArgument(app_title, "the title"),
-                                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
-                                 TextArgument(key, "the key")));
+    const std::string section = lumivane::PluginSection(TextArgument(plugin_file, "the file"));
+    *value = CopyText(store.ReadChecked(TextArgument(app_title, "the title"), section,
+                                        TextArgument(key, "the key")));
   });
 }
 

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// A settings store in memory. Reads are logged as "Read <key>", writes as
+// "Write <key>", so a test sees which key was touched in which order.
+#pragma once
+
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "plugin/settings_store.h"
+#include "tests/support/call_log.h"
+
+namespace lumivane::testing {
+
+class FakeSettingsStore final : public SettingsStore, public ScriptedFake {
+ public:
+  using Address = std::tuple<std::string, std::string, std::string>;  // app, section, key
+
+  explicit FakeSettingsStore(CallLog* log = nullptr) : ScriptedFake(log) {}
+
+  std::string Read(std::string_view app, std::string_view section, std::string_view key) override {
+    Record("Read " + std::string(key));
+    auto it = values.find(Address(app, section, key));
+    return it == values.end() ? std::string() : it->second;
+  }
+  void Write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override {
+    Record("Write " + std::string(key));
+    values[Address(app, section, key)] = value;
+  }
+
+  // Stores a value for the plug-in file `file` under `app`.
+  void Put(std::string_view app, std::string_view file, std::string_view key,
+           std::string_view value) {
+    values[Address(app, PluginSection(file), key)] = value;
+  }
+
+  std::map<Address, std::string> values;
+};
+
+}  // namespace lumivane::testing

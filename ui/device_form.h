@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+
+#include "plugin/device_routing.h"
+#include "plugin/driver_state.h"
+#include "plugin/settings_store.h"
+#include "plugin/user_reports.h"
+#include "ui/device_view.h"
+#include "ui/port_probes.h"
+
+namespace lumivane {
+
+// What the dialog's handlers reach besides their controls. Not owned.
+struct DeviceFormServices {
+  DriverState& state;
+  SettingsStore& settings;
+  DeviceRouting& routing;
+  ProPortProbes& probes;
+  UserReports& reports;
+};
+
+// The four handlers of the device dialog (frmDevice), on the shared state
+// and the dialog's controls. They keep no data of their own. Host thread.
+class DeviceForm {
+ public:
+  DeviceForm(DeviceView& view, DeviceFormServices services) : view_(view), services_(services) {}
+
+  // Closes the current interface, fills the info line and the port box and,
+  // for the widget, scans once. Throws Failure (a failing close); the steps
+  // before it stay done.
+  void Form_Load();
+  // Scans again, appending to the list. Never throws.
+  void optDMXUSBpro_Click();
+  // Tests the typed port; a text that is no port number is refused with a
+  // message box and changes nothing. Never throws.
+  void cmdTest_Click();
+  // Stores the choice and opens the chosen interface. A refused port text
+  // changes nothing; a failing write or open is shown in a message box and
+  // ends the handler, the steps before it stay done. Never throws Failure.
+  void cmdOK_Click();
+
+ private:
+  // The typed port number, or nullopt after telling the user why not.
+  std::optional<int16_t> TypedPort();
+
+  DeviceView& view_;
+  DeviceFormServices services_;
+};
+
+inline constexpr std::string_view kInvalidPortMessage = "Invalid port number: ";
+
+}  // namespace lumivane
