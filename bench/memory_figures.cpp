@@ -3,7 +3,8 @@
 // 100 000 frames (this program again, as a child), which must be flat.
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,16 +54,13 @@ struct ChildRun {
 };
 
 // Runs a program with its output captured and returns its peak resident
-// size. Not the kernel's ru_maxrss: a spawned child starts out in this
-// process's memory, whose size the kernel counts as the child's peak. The
-// child's own high-water mark (VmHWM) is read instead, every millisecond
-// until it exits.
+// size. Not the kernel's ru_maxrss: a child starts out in this process's
+// memory, whose size the kernel counts into the child's peak. The child runs
+// traced instead and is stopped just before it exits, when its own
+// high-water mark (VmHWM) is read.
 ChildRun Spawn(const std::vector<std::string>& args) {
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  // Everything the child needs is made before the fork: after it, the child
+  // only makes system calls.
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -75,32 +73,55 @@ ChildRun Spawn(const std::vector<std::string>& args) {
   std::vector<char*> envp;
   for (std::string& v : variables) envp.push_back(v.data());
   envp.push_back(nullptr);
-  pid_t pid = 0;
-  const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+
   ChildRun run;
-  if (error != 0) {
+  const pid_t pid = ::fork();
+  if (pid < 0) {
     ::close(out[0]);
+    ::close(out[1]);
     return run;
   }
+  if (pid == 0) {
+    ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    ::dup2(out[1], STDOUT_FILENO);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
   char buffer[4096];
   pollfd output{out[0], POLLIN, 0};
   bool reading = true;
+  bool started = false;
   int status = 0;
   for (;;) {
-    run.peakBytes = std::max(run.peakBytes, StatusBytes(std::to_string(pid), "VmHWM"));
-    if (reading) {
-      if (::poll(&output, 1, 1) > 0) {
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n > 0) run.output.append(buffer, static_cast<size_t>(n));
-        reading = n > 0;
-      }
-    } else if (::waitpid(pid, &status, WNOHANG) == pid) {
-      break;
-    } else {
+    if (reading && ::poll(&output, 1, 1) > 0) {
+      const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+      if (n > 0) run.output.append(buffer, static_cast<size_t>(n));
+      reading = n > 0;
+    } else if (!reading) {
       ::usleep(1000);
     }
+    if (::waitpid(pid, &status, WNOHANG) != pid) continue;
+    if (WIFEXITED(status) || WIFSIGNALED(status)) break;
+    if (!WIFSTOPPED(status)) continue;
+    long signal = 0;
+    if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
+      run.peakBytes = StatusBytes(std::to_string(pid), "VmHWM");
+    } else if (WSTOPSIG(status) == SIGTRAP && !started) {
+      // The stop at its exec: from here on, stop once more before the exit.
+      started = true;
+      ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT | PTRACE_O_EXITKILL);
+    } else {
+      signal = WSTOPSIG(status);  // not ours: delivered as it came
+    }
+    ::ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(signal));
+  }
+  while (reading) {
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n > 0) run.output.append(buffer, static_cast<size_t>(n));
+    reading = n > 0;
   }
   ::close(out[0]);
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
