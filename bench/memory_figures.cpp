@@ -103,12 +103,14 @@ ChildRun Spawn(const std::vector<std::string>& args) {
     } else if (!reading) {
       ::usleep(1000);
     }
+    // Sampled too, in case tracing is not allowed here.
+    run.peakBytes = std::max(run.peakBytes, StatusBytes(std::to_string(pid), "VmHWM"));
     if (::waitpid(pid, &status, WNOHANG) != pid) continue;
     if (WIFEXITED(status) || WIFSIGNALED(status)) break;
     if (!WIFSTOPPED(status)) continue;
     long signal = 0;
     if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8))) {
-      run.peakBytes = StatusBytes(std::to_string(pid), "VmHWM");
+      run.peakBytes = std::max(run.peakBytes, StatusBytes(std::to_string(pid), "VmHWM"));
     } else if (WSTOPSIG(status) == SIGTRAP && !started) {
       // The stop at its exec: from here on, stop once more before the exit.
       started = true;
