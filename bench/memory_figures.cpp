@@ -103,8 +103,9 @@ ChildRun Spawn(const std::vector<std::string>& args) {
     } else if (!reading) {
       ::usleep(1000);
     }
-    // Sampled too, in case tracing is not allowed here.
-    run.peakBytes = std::max(run.peakBytes, StatusBytes(std::to_string(pid), "VmHWM"));
+    // Sampled too once it runs the program (before, its memory is a copy of
+    // ours), in case the exit stop never comes.
+    if (started) run.peakBytes = std::max(run.peakBytes, StatusBytes(std::to_string(pid), "VmHWM"));
     if (::waitpid(pid, &status, WNOHANG) != pid) continue;
     if (WIFEXITED(status) || WIFSIGNALED(status)) break;
     if (!WIFSTOPPED(status)) continue;
