@@ -26,7 +26,8 @@ class PosixMonotonicClock final : public MonotonicClock {
  public:
   Time Now() override;
   void SleepUntil(Time deadline) override;
-  // Drops the thread's timer slack so that 100 us sleeps end near 100 us.
+  // Drops the thread's timer slack so that 100 us sleeps end near 100 us,
+  // and moves the thread to the real-time class when the process may.
   void PrepareTimingThread() override;
 };
 

@@ -60,8 +60,14 @@ int32_t ReplyParser::ParseProReply(std::string& reply, WidgetDisplay& display) {
     TrimToFirstMessage(reply);
     if (reply.size() < kShortestReply) return kReplyTooShort;
     if (reply.front() != kMsgStart) {
-      reports_.ShowMessage("Bad data received from widget, not start of message: " +
-                           ToHexString(reply));
+      // Sized once: a long garbage reply costs one allocation for its text.
+      constexpr std::string_view kBadStart =
+          "Bad data received from widget, not start of message: ";
+      std::string text;
+      text.reserve(kBadStart.size() + reply.size() * 3);
+      text = kBadStart;
+      AppendHexString(text, reply);
+      reports_.ShowMessage(text);
       return kReplyNoStart;
     }
     if (reply.size() > kLongestReply) return kReplyTooLong;

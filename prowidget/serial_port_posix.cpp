@@ -127,12 +127,15 @@ void SerialPortPosix::Output(std::string_view data) {
     const ssize_t n = ::write(fd_, data.data(), data.size());
     if (n > 0) {
       data.remove_prefix(static_cast<size_t>(n));
-      continue;
+      // A short write means the line is full: writing again at once would
+      // only fail with EAGAIN, so wait for room first.
+      if (data.empty()) break;
+    } else {
+      const int error = n < 0 ? errno : EAGAIN;
+      if (error == EINTR) continue;
+      if (IsHangUp(error)) DeviceGone(std::strerror(error));
+      if (error != EAGAIN) throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
     }
-    const int error = n < 0 ? errno : EAGAIN;
-    if (error == EINTR) continue;
-    if (IsHangUp(error)) DeviceGone(std::strerror(error));
-    if (error != EAGAIN) throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
 
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) {

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#include "bench/plugin_session.h"
+
+#include <stdlib.h>
+
+#include <stdexcept>
+
+#include "prowidget/port_map.h"
+
+namespace lumivane::bench {
+namespace {
+
+constexpr const char* kTitle = "Lumivane Bench";
+
+}  // namespace
+
+TemporaryFolder::TemporaryFolder(const char* prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / prefix).string() + "XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+PluginSession::PluginSession() {
+  ::setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+  library_ = std::make_unique<host::PluginLibrary>(host::PluginLibrary::DefaultPath());
+  driver_ = std::make_unique<host::DriverClient>(*library_);
+  object_ = driver_->object();
+}
+
+PluginSession::~PluginSession() {
+  bool result = false;
+  if (initialised_) driver_->Term(result);
+  driver_.reset();
+  library_.reset();
+}
+
+void PluginSession::UseWidgetOn(int port, const std::string& devicePath) {
+  bool result = false;
+  if (initialised_) driver_->Term(result);
+  PortMap(home_.path() / "lumivane" / "ports").Link(port, devicePath);
+  const std::string file = std::filesystem::path(library_->path()).filename().string();
+  const std::string portText = std::to_string(port);
+  if (library_->settings_write(kTitle, file.c_str(), "DeviceType", "DMXUSBpro") != 0 ||
+      library_->settings_write(kTitle, file.c_str(), "comPort", portText.c_str()) != 0) {
+    throw std::runtime_error("cannot write the settings: " + LastError());
+  }
+  const host::CallOutcome outcome = driver_->Init(kTitle, file, result);
+  if (!outcome.ok()) throw std::runtime_error("init failed: " + outcome.description);
+  initialised_ = true;
+}
+
+}  // namespace lumivane::bench

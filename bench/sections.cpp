@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#include "bench/section.h"
+
+namespace lumivane::bench {
+
+std::unique_ptr<Section> MakeFrameBuildSection(const BenchOptions& options);
+std::unique_ptr<Section> MakeWidgetWireSection(const BenchOptions& options);
+std::unique_ptr<Section> MakeReplyParserSection(const BenchOptions& options);
+std::unique_ptr<Section> MakePortScanSection(const BenchOptions& options);
+std::unique_ptr<Section> MakeOpenDmxSection(const BenchOptions& options);
+std::unique_ptr<Section> MakeMemorySection(const BenchOptions& options);
+
+std::vector<std::unique_ptr<Section>> MakeSections(const BenchOptions& options) {
+  std::vector<std::unique_ptr<Section>> sections;
+  sections.push_back(MakeFrameBuildSection(options));
+  sections.push_back(MakeWidgetWireSection(options));
+  sections.push_back(MakeReplyParserSection(options));
+  sections.push_back(MakePortScanSection(options));
+  sections.push_back(MakeOpenDmxSection(options));
+  sections.push_back(MakeMemorySection(options));
+  return sections;
+}
+
+}  // namespace lumivane::bench
