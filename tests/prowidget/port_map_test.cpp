@@ -5,7 +5,7 @@
 #include <stdlib.h>
 
 #include "plugin/failure.h"
-#include "prowidget/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lumivane {
 namespace {
@@ -13,14 +13,14 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PortMapTest, UnlinkedPortsAreTtyUsbOneBelow) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   PortMap map(folder.path());
   EXPECT_EQ(map.DevicePath(1), "/dev/ttyUSB0");
   EXPECT_EQ(map.DevicePath(255), "/dev/ttyUSB254");
 }
 
 TEST(PortMapTest, ALinkOverridesAndUnlinkRestores) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   PortMap map(folder.path() / "ports");
   map.Link(3, "/dev/pts/77");
   EXPECT_EQ(map.DevicePath(3), folder.path() / "ports" / "com3");
@@ -36,14 +36,14 @@ TEST(PortMapTest, ALinkOverridesAndUnlinkRestores) {
 }
 
 TEST(PortMapTest, RelativeTargetsAreMadeAbsolute) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   PortMap map(folder.path());
   map.Link(9, "relative/device");
   EXPECT_TRUE(map.LinkTarget(9)->is_absolute());
 }
 
 TEST(PortMapTest, NumbersOutside1To255AreInvalid) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   PortMap map(folder.path());
   for (int port : {0, -1, 256, 32767}) {
     try {
@@ -58,7 +58,7 @@ TEST(PortMapTest, NumbersOutside1To255AreInvalid) {
 }
 
 TEST(PortMapTest, TheDefaultFolderFollowsTheConfigurationHome) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
@@ -73,7 +73,7 @@ TEST(PortMapTest, TheDefaultFolderFollowsTheConfigurationHome) {
 }
 
 TEST(PortMapTest, AnUnwritableFolderFailsWithThePortMapError) {
-  test::TempFolder folder;
+  lumivane::testing::TempFolder folder;
   const fs::path file = folder.path() / "a-file";
   {
     std::FILE* f = std::fopen(file.c_str(), "w");

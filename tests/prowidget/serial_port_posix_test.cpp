@@ -11,7 +11,7 @@
 #include "plugin/failure.h"
 #include "prowidget/pty_pair.h"
 #include "prowidget/serial_line.h"
-#include "prowidget/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lumivane {
 namespace {
@@ -43,7 +43,7 @@ class SerialPortPosixTest : public ::testing::Test {
     port.SetPortOpen(true);
   }
 
-  test::TempFolder folder_;
+  lumivane::testing::TempFolder folder_;
   PortMap map_{folder_.path()};
   PtyPair pty_;
 };

@@ -10,7 +10,7 @@
 #include "host/driver_client.h"
 #include "host/plugin_library.h"
 #include "host/widget_simulator.h"
-#include "prowidget/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lumivane {
 namespace {
@@ -28,9 +28,9 @@ const Bytes kInitial{0x7E, 0x06, 0x01, 0x00, 0x00, 0xE7};
 
 // One settings home for the whole process, set before the plug-in's first
 // call: the loaded plug-in reads it once.
-test::TempFolder& Home() {
-  static test::TempFolder* home = [] {
-    auto* folder = new test::TempFolder;
+lumivane::testing::TempFolder& Home() {
+  static lumivane::testing::TempFolder* home = [] {
+    auto* folder = new lumivane::testing::TempFolder;
     ::setenv("XDG_CONFIG_HOME", folder->path().c_str(), 1);
     return folder;
   }();
@@ -148,9 +148,9 @@ TEST_F(WidgetEndToEndTest, NoDeviceOnThePortIsReportedAndSendsNothing) {
   ASSERT_EQ(library_->ports_link(3, (Home().path() / "no-such-tty").c_str()), 0);
   Store("DeviceType", "DMXUSBpro");
   Store("comPort", "3");
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   const CallOutcome outcome = Init();
-  const std::string reported = testing::internal::GetCapturedStderr();
+  const std::string reported = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(outcome.ok());
   EXPECT_NE(reported.find("Failed to open USB DMX Pro on comm port:  3 - Check Settings, Device"),
             std::string::npos)

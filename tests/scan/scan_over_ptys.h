@@ -9,7 +9,7 @@
 
 #include "host/widget_simulator.h"
 #include "prowidget/port_map.h"
-#include "prowidget/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace lumivane::testing {
 
@@ -46,7 +46,7 @@ class SimulatedPorts {
   const std::filesystem::path& home() const { return folder_.path(); }
 
  private:
-  test::TempFolder folder_;
+  lumivane::testing::TempFolder folder_;
   PortMap map_;
   std::map<int, std::unique_ptr<sim::WidgetSimulator>> widgets_;
 };
