@@ -26,7 +26,7 @@ std::string RunText(const CheckedRun& run) {
 }
 
 CheckedRun RunCheckedCalls(PluginSession& session, sim::WidgetSimulator& simulator, int port,
-                           uint64_t calls, const std::function<void(uint64_t)>& afterBlock) {
+                           uint64_t calls) {
   constexpr uint64_t kBlock = 10'000;
   constexpr auto kWait = std::chrono::seconds(5);
   session.UseWidgetOn(port, simulator.devicePath());
@@ -47,7 +47,6 @@ CheckedRun RunCheckedCalls(PluginSession& session, sim::WidgetSimulator& simulat
       check.Check(message.frame.label, message.frame.payload);
     }
     simulator.ClearMessages();
-    if (afterBlock) afterBlock(done + n);
   }
   check.Finish(calls);
   run.seconds = static_cast<double>(NowNs() - start) / 1e9;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "bench/frame_sequence_check.h"
@@ -32,10 +31,8 @@ std::string RunText(const CheckedRun& run);
 
 // Restarts the plug-in on the simulator (universe back to 0), then makes
 // calls SetChannel calls at full speed and checks every frame the simulator
-// received against them, ten thousand at a time. afterBlock, when given,
-// runs after each block with the number of calls made so far.
+// received against them, ten thousand at a time.
 CheckedRun RunCheckedCalls(PluginSession& session, sim::WidgetSimulator& simulator, int port,
-                           uint64_t calls,
-                           const std::function<void(uint64_t)>& afterBlock = nullptr);
+                           uint64_t calls);
 
 }  // namespace lumivane::bench

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -166,10 +168,10 @@ class MemorySection final : public Section {
                std::nullopt});
 
     const ChildReport small = RunChild(kShortRun);
-    for (const uint64_t calls : {options_.Count(100'000), options_.Count(1'000'000)}) {
-      AddFlat("Peak RSS of a " + std::to_string(calls) + "-frame run", RunChild(calls), small,
-              table);
-    }
+    const uint64_t frames = options_.Count(100'000);
+    AddFlat("Peak RSS of a " + std::to_string(frames) + "-frame run", RunChild(frames), small,
+            table);
+    AddSoak(table);
   }
 
  private:
@@ -177,6 +179,37 @@ class MemorySection final : public Section {
   // Below what a leak of a byte per frame over the soak would add, above
   // the page-sized noise of the allocator.
   static constexpr double kFlat = 256 * 1024;
+
+  // The reliability soak, lumivane-soak: a million calls, every frame
+  // checked at the simulator, resident memory sampled throughout.
+  void AddSoak(ResultsTable& table) const {
+    const uint64_t calls = options_.Count(1'000'000);
+    const std::string soak =
+        (std::filesystem::path(SelfPath()).parent_path() / "lumivane-soak").string();
+    const ChildRun run = Spawn({soak, "--calls", std::to_string(calls)});
+    std::map<std::string, double> figures;
+    std::istringstream lines(run.output);
+    std::string key;
+    double value = 0;
+    while (lines >> key >> value) figures[key] = value;
+    auto at = [&](const char* name) { return figures.count(name) ? figures.at(name) : -1; };
+    const bool parsed = figures.count("frames_lost") && figures.count("rss_kb_max");
+    const std::string name = "Soak, lumivane-soak --calls " + std::to_string(calls);
+    table.Add({name + ": lost / corrupted",
+               parsed ? FormatFixed(at("frames_lost"), 0) + " / " +
+                            FormatFixed(at("frames_corrupt"), 0) + ", " +
+                            FormatFixed(at("failed_calls"), 0) + " failed calls, " +
+                            FormatFixed(at("calls_per_second"), 0) + " checked calls/s"
+                      : "soak failed",
+               "0 / 0", "-", "0 / 0", parsed && run.ok});
+    const double growth = (at("rss_kb_max") - at("rss_kb_after_first_batch")) * 1024;
+    table.Add({name + ": resident memory",
+               parsed ? FormatBytes(at("rss_kb_max") * 1024) + " highest, " + FormatBytes(growth) +
+                            " above its size after the first batch"
+                      : "soak failed",
+               FormatBytes(at("rss_kb_after_first_batch") * 1024) + " after the first batch", "-",
+               "flat (growth < 256 KiB)", parsed && growth < kFlat});
+  }
 
   static void AddFlat(const std::string& name, const ChildReport& run, const ChildReport& small,
                       ResultsTable& table) {

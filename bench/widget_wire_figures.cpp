@@ -101,7 +101,6 @@ class WidgetWireSection final : public Section {
     session_.UseWidgetOn(kSimulatorPort, simulator_.devicePath());
     AddLatency(table);
     AddLoss(table);
-    AddSoak(table);
   }
 
  private:
@@ -192,16 +191,6 @@ class WidgetWireSection final : public Section {
     const uint64_t calls = options_.Count(100'000);
     const CheckedRun run = RunCheckedCalls(session_, simulator_, kSimulatorPort, calls);
     table.Add({"Frames lost / corrupted (" + std::to_string(calls) + " calls)", RunText(run),
-               "0 / 0", "-", "0 / 0", run.ok()});
-  }
-
-  // The same for a million calls, as a soak.
-  void AddSoak(ResultsTable& table) {
-    const uint64_t calls = options_.Count(1'000'000);
-    const CheckedRun run = RunCheckedCalls(session_, simulator_, kSimulatorPort, calls);
-    table.Add({"Soak: " + std::to_string(calls) + " SetChannel calls, lost / corrupted",
-               RunText(run) + " (" + FormatFixed(static_cast<double>(calls) / run.seconds, 0) +
-                   " checked calls/s)",
                "0 / 0", "-", "0 / 0", run.ok()});
   }
 
