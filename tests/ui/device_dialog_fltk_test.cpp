@@ -24,6 +24,7 @@
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
+#include "tests/ui/recorded_dialog_plugin.h"
 #include "tests/ui/widget_probes.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
@@ -34,11 +35,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using uitest::CallLog;
-
-class NoTransmitter final : public TransmitterWindow {
- public:
-  void Load() override {}
-};
+using uitest::NoTransmitter;
 
 // Lets the toolkit draw and settle.
 void Settle() {
@@ -71,7 +68,7 @@ void DismissModal(void* data) {
   box->hide();
 }
 
-class DeviceDialogFltkTest : public ::testing::Test {
+class DeviceDialogFltkTest : public ::testing::Test, protected uitest::RecordedDialogPlugin {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run_with_xvfb.sh)";
@@ -93,19 +90,6 @@ class DeviceDialogFltkTest : public ::testing::Test {
     return *dialog.window();
   }
 
-  DriverState state;
-  CallLog log;
-  uitest::RecordingSettings settings{log};
-  uitest::RecordingProLink pro{log};
-  uitest::RecordingOpenDmxLink openDmx{log};
-  uitest::RecordingReports fallbackReports;
-  ToolkitUserReports reports{fallbackReports};
-  uitest::ScriptedProbes probes{log};
-  DeviceRouting routing{state, pro, openDmx};
-  FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
-  NoTransmitter transmitter;
-  Plugin plugin{state, settings, transmitter, pro, routing, dialog};
-  clsOutputDriver driver{plugin};
 };
 
 TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndPlace) {

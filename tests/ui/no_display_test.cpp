@@ -5,54 +5,34 @@
 
 #include <cstdlib>
 
-#include "plugin/output_driver.h"
-#include "tests/ui/dialog_fakes.h"
-#include "ui/device_dialog_fltk.h"
-#include "ui/user_reports_fltk.h"
+#include "tests/ui/recorded_dialog_plugin.h"
 
 namespace lumivane {
 namespace {
 
-class NoTransmitter final : public TransmitterWindow {
- public:
-  void Load() override {}
-};
-
 TEST(DeviceDialogWithoutDisplay, ConfigureFailsWith9200AndNothingElseChanges) {
   unsetenv("DISPLAY");
-  DriverState state;
-  state.deviceType = "DMXUSBpro";
-  state.comPort = 3;
-  uitest::CallLog log;
-  uitest::RecordingSettings settings{log};
-  uitest::RecordingProLink pro{log};
-  uitest::RecordingOpenDmxLink openDmx{log};
-  uitest::RecordingReports fallback;
-  ToolkitUserReports reports{fallback};
-  uitest::ScriptedProbes probes{log};
-  DeviceRouting routing{state, pro, openDmx};
-  FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
-  NoTransmitter transmitter;
-  Plugin plugin{state, settings, transmitter, pro, routing, dialog};
-  clsOutputDriver driver{plugin};
+  uitest::RecordedDialogPlugin p;
+  p.state.deviceType = "DMXUSBpro";
+  p.state.comPort = 3;
 
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
-      driver.Configure();
+      p.driver.Configure();
       FAIL() << "Configure must fail without a display";
     } catch (const Failure& failure) {
       EXPECT_EQ(failure.number(), 9200);
       EXPECT_EQ(failure.description(), "No display is available to show the dialog");
     }
   }
-  EXPECT_FALSE(dialog.IsLoaded());
-  dialog.PumpEvents(10);                   // harmless
-  EXPECT_THAT(log, ::testing::IsEmpty());  // the interface was not closed
-  EXPECT_EQ(state.deviceType, "DMXUSBpro");
+  EXPECT_FALSE(p.dialog.IsLoaded());
+  p.dialog.PumpEvents(10);                   // harmless
+  EXPECT_THAT(p.log, ::testing::IsEmpty());  // the interface was not closed
+  EXPECT_EQ(p.state.deviceType, "DMXUSBpro");
 
   // Message boxes fall back to standard error.
-  reports.ShowMessage("Nothing Recieved");
-  EXPECT_THAT(fallback.messages, ::testing::ElementsAre("Nothing Recieved"));
+  p.reports.ShowMessage("Nothing Recieved");
+  EXPECT_THAT(p.fallbackReports.messages, ::testing::ElementsAre("Nothing Recieved"));
 }
 
 }  // namespace
