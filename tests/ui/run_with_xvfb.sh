@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Runs a command against a private virtual X server and stops the server
-# after, by its process id. Usage: run_with_xvfb.sh :N COMMAND [ARGS...]
+# after, by its process id. Usage: run_with_xvfb.sh COMMAND [ARGS...]
+# The server picks a free display number, so runs from several build
+# folders can go on at once.
 # Exits 77 (reported as skipped) only where Xvfb cannot be installed.
 set -uo pipefail
-display=$1
-shift
 
 if ! command -v Xvfb >/dev/null 2>&1; then
   sudo=""
@@ -30,11 +30,10 @@ stop_server() {
 }
 trap stop_server EXIT
 
-# Xvfb writes the display number to the -displayfd file once it serves. A
-# server of an earlier run may still be going away: try a few times.
+# Xvfb writes the display number to the -displayfd file once it serves.
 for attempt in 1 2 3; do
   : >"$ready"
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
+  Xvfb -screen 0 1024x768x24 -nolisten tcp -noreset -displayfd 3 3>"$ready" \
     >"$log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
@@ -49,9 +48,9 @@ for attempt in 1 2 3; do
   sleep 1
 done
 if [ ! -s "$ready" ]; then
-  echo "Xvfb could not start on $display (is the display number in use?):" >&2
+  echo "Xvfb could not start:" >&2
   cat "$log" >&2
   exit 1
 fi
 
-DISPLAY=$display "$@"
+DISPLAY=":$(tr -d '[:space:]' <"$ready")" "$@"
