@@ -14,16 +14,12 @@ else()
   set(LUMIVANE_WIDL_FLAGS --win64 -L /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 endif()
 
-# What every platform shares, and the Windows adapters behind its seams.
+find_package(Threads REQUIRED)
+add_subdirectory(core)
+
+# The platform-free files of the parts, and the Windows adapters behind
+# their seams (the parts' own CMake files are the Linux build's).
 lumivane_library(lumivane_windows_parts
-  plugin/error_numbers.cpp
-  plugin/number_text.cpp
-  plugin/com_port_setting.cpp
-  plugin/device_routing.cpp
-  plugin/output_driver.cpp
-  plugin/sleeper.cpp
-  plugin/utf16_text.cpp
-  com/plugin_section_until_core.cpp
   prowidget/widget_message.cpp
   prowidget/widget_link.cpp
   prowidget/hex_string.cpp
@@ -41,7 +37,7 @@ lumivane_library(lumivane_windows_parts
   ui/device_dialog_win32.cpp)
 target_compile_definitions(lumivane_windows_parts PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN
   NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(lumivane_windows_parts PUBLIC winmm user32 gdi32 comctl32 advapi32)
+target_link_libraries(lumivane_windows_parts PUBLIC lumivane_core winmm user32 gdi32 comctl32 advapi32)
 
 # The type library, its C header and GUIDs, one set per bitness in the build.
 set(LUMIVANE_IDL ${PROJECT_SOURCE_DIR}/com/lumivane.idl)

@@ -2,8 +2,8 @@
 #include "com/automation_arguments.h"
 
 #include "com/wide_text.h"
-#include "plugin/failure.h"
-#include "plugin/number_text.h"
+#include "core/failure.h"
+#include "core/number_text.h"
 
 namespace lumivane::com {
 namespace {

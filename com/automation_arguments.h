@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/host_object.h"
+#include "core/host_object.h"
 
 namespace lumivane::com {
 

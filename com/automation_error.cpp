@@ -3,7 +3,7 @@
 
 #include "com/com_module.h"
 #include "com/wide_text.h"
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 
 namespace lumivane::com {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane::com {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 
 namespace lumivane::com {
 

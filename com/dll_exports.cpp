@@ -5,7 +5,7 @@
 #include "com/class_factory.h"
 #include "com/com_module.h"
 #include "com/registration.h"
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 
 using lumivane::com::Scope;
 

@@ -9,8 +9,8 @@
 #include "com/com_module.h"
 #include "com/type_library.h"
 #include "com/wide_text.h"
-#include "lumivane_idl.h"
-#include "plugin/output_driver.h"
+#include <lumivane_idl.h>
+#include "core/output_driver.h"
 
 namespace lumivane::com {
 namespace {

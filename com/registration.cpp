@@ -5,7 +5,7 @@
 
 #include "com/com_module.h"
 #include "com/type_library.h"
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 
 // In oleaut32 (Vista and later) but not in every SDK's headers.
 extern "C" {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "plugin/failure.h"
-#include "plugin/utf16_text.h"
+#include "core/failure.h"
+#include "core/utf16_text.h"
 
 namespace lumivane {
 namespace {

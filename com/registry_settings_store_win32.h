@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/settings_store.h"
+#include "core/settings_store.h"
 
 namespace lumivane {
 

@@ -2,7 +2,7 @@
 #include "com/type_library.h"
 
 #include "com/com_module.h"
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 
 namespace lumivane::com {
 

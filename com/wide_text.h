@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/utf16_text.h"
+#include "core/utf16_text.h"
 
 namespace lumivane::com {
 

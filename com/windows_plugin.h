@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 
 namespace lumivane {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-#include "plugin/failure.h"
-#include "plugin/utf16_text.h"
+#include "core/failure.h"
+#include "core/utf16_text.h"
 
 namespace lumivane {
 namespace {
@@ -130,7 +130,7 @@ void Win32DeviceDialog::Window::Create() {
     cls.cbSize = sizeof cls;
     cls.lpfnWndProc = Procedure;
     cls.hInstance = module;
-    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     cls.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&cls)) throw Failure(ErrorNumber::kNoDisplay, "window class");

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "plugin/output_driver.h"
-#include "plugin/utf16_text.h"
+#include "core/output_driver.h"
+#include "core/utf16_text.h"
 
 namespace lumivane {
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 #include "tests/windows/fake_d2xx_log.h"
 #include "tests/windows/host_helper.h"
 #include "tests/windows/message_box_watch.h"

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <string>
 
-#include "lumivane_idl.h"
+#include <lumivane_idl.h>
 
 namespace {
 

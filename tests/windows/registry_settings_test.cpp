@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "com/registry_settings_store_win32.h"
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/settings_store.h"
+#include "core/settings_store.h"
 
 namespace lumivane {
 

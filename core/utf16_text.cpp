@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/utf16_text.h"
+#include "core/utf16_text.h"
 
 #include <cstdint>
 
