@@ -59,6 +59,8 @@ target_include_directories(lumivane_guids PUBLIC ${LUMIVANE_GENERATED})
 add_dependencies(lumivane_guids lumivane_idl)
 
 add_subdirectory(com)
+add_subdirectory(packaging/windows)
 if(LUMIVANE_TESTS)
   add_subdirectory(tests/windows)
+  add_subdirectory(tests/windows_installer)
 endif()
