@@ -268,6 +268,7 @@ Section "Lumivane"
   ${EndIf}
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  WriteINIStr "$INSTDIR\Uninstall.ini" Lumivane Mode $Mode
 
   ; Listed before registering, so a failed registration can be uninstalled.
   ${If} $Mode == machine
@@ -298,13 +299,13 @@ SectionEnd
 
 Function un.onInit
   !insertmacro ParseMode
+  ; The list of installed programs names the mode; run by hand, the file
+  ; the installer left says it (the folder's path may be spelt otherwise).
   ${If} $Mode == ""
-    ; The list of installed programs names the mode; by hand, the folder does.
+    ReadINIStr $Mode "$INSTDIR\Uninstall.ini" Lumivane Mode
+  ${EndIf}
+  ${If} $Mode != machine
     StrCpy $Mode user
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" InstallLocation
-    ${If} $0 == $INSTDIR
-      StrCpy $Mode machine
-    ${EndIf}
   ${EndIf}
   ${If} $Mode == machine
     !insertmacro IsAdmin
@@ -354,7 +355,8 @@ Section "Uninstall"
   RMDir "$INSTDIR\x86"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
+  Delete "$INSTDIR\Uninstall.ini"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd
