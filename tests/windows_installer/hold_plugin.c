@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A host that keeps the plug-in loaded: creates PROGID, says "held", and
 // keeps the object until its standard input ends. Usage: hold_plugin PROGID
-#include <windows.h>
-
 #include <stdio.h>
+#include <windows.h>
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;

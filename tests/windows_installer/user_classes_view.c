@@ -5,11 +5,10 @@
 // to the same keys under HKCU\Software\Classes, which gives a script host
 // under Wine the merged view for them (a link to a missing key opens as
 // missing). Usage: user_classes_view NAME...  e.g. "CLSID\{...}".
-#include <windows.h>
-
 #include <sddl.h>
 #include <stdio.h>
 #include <wchar.h>
+#include <windows.h>
 
 static int UserClassesPath(wchar_t* out, size_t size) {
   HANDLE token = NULL;
@@ -30,8 +29,7 @@ static int Link(const wchar_t* prefix, const wchar_t* name) {
   swprintf(key, 512, L"Software\\Classes\\%ls", name);
   swprintf(target, 1024, L"%ls%ls", prefix, name);
   HKEY h = NULL;
-  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, NULL,
-                                REG_OPTION_CREATE_LINK,
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, NULL, REG_OPTION_CREATE_LINK,
                                 KEY_ALL_ACCESS | KEY_CREATE_LINK, NULL, &h, NULL);
   if (status == ERROR_SUCCESS) {
     status = RegSetValueExW(h, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE*)target,
