@@ -373,8 +373,14 @@ TEST_F(OpenDmx, PacketsAtFortyPerSecondAndUnloadStopsThem) {
     EXPECT_GE(breaks[i], 92) << "break of packet " << i;
     EXPECT_GE(marks[i], 12) << "mark after break of packet " << i;
   }
+  // 25 ms apart on an idle machine; a busy one wakes the thread late, which
+  // moves the schedule but never bunches packets together.
   const double period = double(starts.back() - starts.front()) / double(starts.size() - 1);
-  EXPECT_NEAR(period, 25000.0, 2500.0);
+  EXPECT_GE(period, 24000.0);
+  EXPECT_LE(period, 40000.0);
+  for (size_t i = 1; i < starts.size(); ++i) {
+    EXPECT_GE(starts[i] - starts[i - 1], 23000) << "packet " << i << " came too soon";
+  }
   std::sort(breaks.begin(), breaks.end());
   std::sort(marks.begin(), marks.end());
   std::printf("packets %zu, mean period %.0f us, median break %lld us, median mark %lld us\n",
