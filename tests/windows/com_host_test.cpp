@@ -400,3 +400,46 @@ TEST_F(OpenDmx, PacketsAtFortyPerSecondAndUnloadStopsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy of the DLL with no FTD2XX.DLL beside it (the test script puts it
+// there), loaded directly, with the fake in the current directory: the
+// current directory is never searched, and the open fails as a failed
+// FT_Open does.
+TEST(OpenDmxWithoutD2xx, FailsAsAFailedOpenAndIgnoresTheCurrentDirectory) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  SetCurrentDirectoryW(L"C:\\lumivane");  // holds the fake FTD2XX.DLL
+  HMODULE alone = LoadLibraryW(L"C:\\lumivane-alone\\Lumivane.dll");
+  ASSERT_NE(alone, nullptr);
+  using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(alone, "DllGetClassObject")));
+  ASSERT_NE(get, nullptr);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(get(CLSID_clsOutputDriver, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+  _clsOutputDriver* driver = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsOutputDriver,
+                                    reinterpret_cast<void**>(&driver)),
+            S_OK);
+  factory->Release();
+
+  const std::wstring title = L"Lumivane No D2XX Test";
+  WriteSetting(title, L"DeviceType", L"OpenDMXUSB");
+  FakeD2xxLog log;
+  MessageBoxWatch boxes(L"Lumivane DMX Pro Driver");
+  BSTR t = SysAllocString(title.c_str()), f = SysAllocString(L"Lumivane.dll");
+  IDispatch* helper = nullptr;
+  VARIANT_BOOL result = 1;
+  EXPECT_EQ(driver->init(&t, &f, &helper, &result), S_OK);
+  EXPECT_EQ(boxes.Take(), std::vector<std::wstring>{L"Failed to open Enttec Open DMX USB device!"});
+  SysFreeString(t);
+  SysFreeString(f);
+  EXPECT_TRUE(log.Calls().empty());  // the fake was never loaded
+  EXPECT_EQ(GetModuleHandleW(L"FTD2XX.DLL"), nullptr);
+  driver->Release();
+  CoUninitialize();
+}
+
+}  // namespace
