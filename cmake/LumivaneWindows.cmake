@@ -37,7 +37,7 @@ lumivane_library(lumivane_windows_parts
   ui/device_dialog_win32.cpp)
 target_compile_definitions(lumivane_windows_parts PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN
   NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(lumivane_windows_parts PUBLIC lumivane_core winmm user32 gdi32 comctl32 advapi32)
+target_link_libraries(lumivane_windows_parts PUBLIC lumivane_core user32 gdi32 comctl32 advapi32)
 
 # The type library, its C header and GUIDs, one set per bitness in the build.
 set(LUMIVANE_IDL ${PROJECT_SOURCE_DIR}/com/lumivane.idl)

@@ -131,6 +131,7 @@ class Loaded final : public Win32D2xx {
     }
     if (module == nullptr) {
       failure_ = "FTD2XX.DLL not found in the system folder or the plug-in's folder";
+      Report();
       return false;
     }
     Functions fn{};
@@ -154,6 +155,7 @@ class Loaded final : public Win32D2xx {
     find(fn.breakOff, "FT_SetBreakOff");
     if (missing != nullptr) {
       failure_ = std::string("FTD2XX.DLL has no function ") + missing;
+      Report();
       FreeLibrary(module);
       return false;
     }
@@ -161,6 +163,12 @@ class Loaded final : public Win32D2xx {
     fn_ = fn;
     module_ = module;
     return true;
+  }
+
+  // The user sees the failed open's own message; a debugger sees why.
+  void Report() const {
+    const std::string text = "Lumivane: " + failure_ + "\n";
+    OutputDebugStringA(text.c_str());
   }
 
   Handle Lookup(FT_HANDLE h) {

@@ -2,7 +2,6 @@
 #include "opendmx/monotonic_clock_win32.h"
 
 #include <windows.h>
-#include <timeapi.h>
 
 namespace lumivane {
 namespace {
@@ -23,6 +22,16 @@ int64_t Frequency() {
   return frequency;
 }
 
+// timeBeginPeriod and timeEndPeriod, from the system folder only when
+// needed: most systems have high-resolution timers, and the DLL then
+// imports nothing beyond the core system DLLs.
+using PeriodFn = UINT(WINAPI*)(UINT);
+PeriodFn PeriodCall(const char* name) {
+  HMODULE winmm = LoadLibraryExW(L"winmm.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (winmm == nullptr) return nullptr;
+  return reinterpret_cast<PeriodFn>(reinterpret_cast<void*>(GetProcAddress(winmm, name)));
+}
+
 // One timer per sleeping thread, made on its first sleep.
 class ThreadTimer {
  public:
@@ -32,13 +41,15 @@ class ThreadTimer {
     if (timer_ == nullptr) {
       // No high-resolution timers here: a plain one on a 1 ms period.
       highResolution_ = false;
-      timeBeginPeriod(1);
+      begin_ = PeriodCall("timeBeginPeriod");
+      end_ = PeriodCall("timeEndPeriod");
+      if (begin_ != nullptr && end_ != nullptr) begin_(1);
       timer_ = CreateWaitableTimerW(nullptr, TRUE, nullptr);
     }
   }
   ~ThreadTimer() {
     if (timer_ != nullptr) CloseHandle(timer_);
-    if (!highResolution_) timeEndPeriod(1);
+    if (!highResolution_ && begin_ != nullptr && end_ != nullptr) end_(1);
   }
   ThreadTimer(const ThreadTimer&) = delete;
   ThreadTimer& operator=(const ThreadTimer&) = delete;
@@ -58,6 +69,8 @@ class ThreadTimer {
  private:
   HANDLE timer_ = nullptr;
   bool highResolution_ = true;
+  PeriodFn begin_ = nullptr;
+  PeriodFn end_ = nullptr;
 };
 
 }  // namespace

@@ -107,6 +107,7 @@ class Win32DeviceDialog::Window final : public DeviceView {
   template <class Handler>
   void Run(Handler handler);
   void Destroy();
+  static void ExcludeOverlap(HWND control, HWND over);
 
   DeviceForm form_;
   UserReports& reports_;
@@ -144,7 +145,7 @@ void Win32DeviceDialog::Window::Create() {
 
   owner_ = CreateWindowExW(0, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, module,
                            nullptr);
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   RECT frame{0, 0, Pixels(kClientArea.width, true), Pixels(kClientArea.height, false)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
@@ -167,12 +168,12 @@ void Win32DeviceDialog::Window::Create() {
 
   // In tab order; the frame and the labels take no focus.
   Control(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, kOk, {2715, 2655, 1245, 435}, false);
-  Control(L"BUTTON", L"DMX device", BS_GROUPBOX, kFrame1, kFrame1Box, false);
+  HWND frame1 = Control(L"BUTTON", L"DMX device", BS_GROUPBOX, kFrame1, kFrame1Box, false);
   Control(L"BUTTON", L"Enttec Open DMX USB", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
           kOptOpenDmx, {180, 210, 2400, 360}, true);
-  Control(L"BUTTON", L"Enttec DMX USB Pro", BS_AUTORADIOBUTTON, kOptPro, {180, 480, 2745, 390},
-          true);
-  Control(L"STATIC", L"Serial Port number:", SS_NOPREFIX | WS_GROUP, kLabel1,
+  HWND optPro = Control(L"BUTTON", L"Enttec DMX USB Pro", BS_AUTORADIOBUTTON, kOptPro,
+                        {180, 480, 2745, 390}, true);
+  Control(L"STATIC", L"Serial Port number:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP, kLabel1,
           {270, 855, 1500, 285}, true);
   txtCommPort_ = Control(L"EDIT", L"1", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                          kTxtCommPort, {1800, 810, 315, 300}, true);
@@ -188,6 +189,12 @@ void Win32DeviceDialog::Window::Create() {
   lblResult_ = Control(L"STATIC", L"Test Result", SS_NOPREFIX | SS_LEFTNOWORDWRAP, kLblResult,
                        {165, 1755, 1905, 315}, true);
   CheckRadioButton(window_, kOptOpenDmx, kOptPro, kOptPro);
+  // The option reaches into the list box: the list stays whole, as the
+  // layout has it, without changing the tab order.
+  ExcludeOverlap(optPro, devList_);
+  // Below the controls it holds, so it draws under them; it takes no focus,
+  // so the tab order stays as created.
+  SetWindowPos(frame1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   // The host's loop does not know our window: Tab, arrows and Enter reach
   // it through a hook on this thread that lets the dialog manager see them.
@@ -209,6 +216,19 @@ HWND Win32DeviceDialog::Window::Control(const wchar_t* kind, const wchar_t* text
   if (control == nullptr) throw Failure(ErrorNumber::kNoDisplay, "control");
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_), FALSE);
   return control;
+}
+
+void Win32DeviceDialog::Window::ExcludeOverlap(HWND control, HWND over) {
+  RECT a{}, b{}, both{};
+  GetWindowRect(control, &a);
+  GetWindowRect(over, &b);
+  if (!IntersectRect(&both, &a, &b)) return;
+  HRGN region = CreateRectRgn(0, 0, a.right - a.left, a.bottom - a.top);
+  HRGN cut = CreateRectRgn(both.left - a.left, both.top - a.top, both.right - a.left,
+                           both.bottom - a.top);
+  CombineRgn(region, region, cut, RGN_DIFF);
+  DeleteObject(cut);
+  SetWindowRgn(control, region, FALSE);  // the window owns the region now
 }
 
 void Win32DeviceDialog::Window::Present() {

@@ -21,9 +21,10 @@ TEST(Utf16Text, MalformedInputBecomesReplacementCharacters) {
   } cases[] = {
       {"stray continuation byte", "a\x80z", u"a\uFFFDz"},
       {"cut sequence at the end", "a\xC3", u"a\uFFFD"},
-      {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD"},
-      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      // A whole sequence whose value is not allowed: one replacement.
+      {"overlong slash", "\xC0\xAF", u"\uFFFD"},
+      {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80x", u"\uFFFDx"},
       {"lead byte then ASCII", "\xE2(", u"\uFFFD("},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
