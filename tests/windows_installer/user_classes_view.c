@@ -5,10 +5,11 @@
 // to the same keys under HKCU\Software\Classes, which gives a script host
 // under Wine the merged view for them (a link to a missing key opens as
 // missing). Usage: user_classes_view NAME...  e.g. "CLSID\{...}".
+#include <windows.h>
+// sddl.h needs windows.h first.
 #include <sddl.h>
 #include <stdio.h>
 #include <wchar.h>
-#include <windows.h>
 
 static int UserClassesPath(wchar_t* out, size_t size) {
   HANDLE token = NULL;
