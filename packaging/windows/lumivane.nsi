@@ -288,10 +288,12 @@ Section "Lumivane"
   ${GetSize} "$INSTDIR" "/S=0K" $2 $3 $4
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" EstimatedSize $2
 
-  !insertmacro RegisterDll 32 "$INSTDIR\x86\Lumivane.dll"
+  ; The 32-bit one last: where a registry does not keep the bitnesses'
+  ; per-user classes apart (Wine), the host's bitness wins.
   ${If} ${RunningX64}
     !insertmacro RegisterDll 64 "$INSTDIR\x64\Lumivane.dll"
   ${EndIf}
+  !insertmacro RegisterDll 32 "$INSTDIR\x86\Lumivane.dll"
   DetailPrint "${DRIVER_NOTE}"
 SectionEnd
 
