@@ -68,8 +68,8 @@ int32_t LongArgument(const VARIANT& arg) {
     return LongFromText(*V_BSTRREF(&v));
   }
   Variant converted;
-  const HRESULT hr = VariantChangeTypeEx(converted.get(), const_cast<VARIANT*>(&v),
-                                         LOCALE_INVARIANT, 0, VT_I4);
+  const HRESULT hr =
+      VariantChangeTypeEx(converted.get(), const_cast<VARIANT*>(&v), LOCALE_INVARIANT, 0, VT_I4);
   if (FAILED(hr)) ConversionFailed(hr);
   return V_I4(converted.get());
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "com/automation_error.h"
 
+#include <lumivane_idl.h>
+
 #include "com/com_module.h"
 #include "com/wide_text.h"
-#include <lumivane_idl.h>
 
 namespace lumivane::com {
 namespace {

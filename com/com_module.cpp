@@ -23,8 +23,12 @@ WindowsPlugin* gPlugin = nullptr;
 
 }  // namespace
 
-void SetModule(HMODULE module) { gModule = module; }
-HMODULE Module() { return gModule; }
+void SetModule(HMODULE module) {
+  gModule = module;
+}
+HMODULE Module() {
+  return gModule;
+}
 
 std::wstring ModulePath() {
   std::wstring path(MAX_PATH, L'\0');
@@ -54,9 +58,15 @@ Plugin& SharedPlugin() {
   return gPlugin->plugin();
 }
 
-void ObjectCreated() { ++gObjects; }
-void ObjectDestroyed() { --gObjects; }
-void Lock(bool lock) { lock ? ++gLocks : --gLocks; }
+void ObjectCreated() {
+  ++gObjects;
+}
+void ObjectDestroyed() {
+  --gObjects;
+}
+void Lock(bool lock) {
+  lock ? ++gLocks : --gLocks;
+}
 
 bool UnloadIfUnused() {
   std::lock_guard lock(*gPluginMutex);

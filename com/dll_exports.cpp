@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The DLL's entry points, as COM and regsvr32 call them.
+#include <lumivane_idl.h>
 #include <windows.h>
 
 #include "com/class_factory.h"
 #include "com/com_module.h"
 #include "com/registration.h"
-#include <lumivane_idl.h>
 
 using lumivane::com::Scope;
 

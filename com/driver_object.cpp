@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "com/driver_object.h"
 
+#include <lumivane_idl.h>
+
 #include <atomic>
 #include <string>
 
@@ -9,7 +11,6 @@
 #include "com/com_module.h"
 #include "com/type_library.h"
 #include "com/wide_text.h"
-#include <lumivane_idl.h>
 #include "core/output_driver.h"
 
 namespace lumivane::com {
@@ -32,8 +33,12 @@ struct MethodName {
 };
 
 constexpr MethodName kMethods[] = {
-    {L"Disable", kDisable, 0},     {L"Enable", kEnable, 0}, {L"PluginName", kPluginName, 0},
-    {L"SetChannel", kSetChannel, 2}, {L"Configure", kConfigure, 0}, {L"init", kInit, 3},
+    {L"Disable", kDisable, 0},
+    {L"Enable", kEnable, 0},
+    {L"PluginName", kPluginName, 0},
+    {L"SetChannel", kSetChannel, 2},
+    {L"Configure", kConfigure, 0},
+    {L"init", kInit, 3},
     {L"Term", kTerm, 0},
 };
 
@@ -46,7 +51,9 @@ bool SameName(const wchar_t* a, const wchar_t* b) {
   }
 }
 
-VARIANT_BOOL Bool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+VARIANT_BOOL Bool(bool value) {
+  return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 class DriverObject final : public _clsOutputDriver, public ISupportErrorInfo {
  public:
@@ -110,8 +117,7 @@ class DriverObject final : public _clsOutputDriver, public ISupportErrorInfo {
     return result;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argError) override;
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
   // _clsOutputDriver, in slot order
   HRESULT STDMETHODCALLTYPE Disable(VARIANT_BOOL* result) override {
@@ -128,8 +134,7 @@ class DriverObject final : public _clsOutputDriver, public ISupportErrorInfo {
       if (*result == nullptr) throw std::bad_alloc();
     });
   }
-  HRESULT STDMETHODCALLTYPE SetChannel(LONG* Channel, LONG* Value,
-                                       VARIANT_BOOL* result) override {
+  HRESULT STDMETHODCALLTYPE SetChannel(LONG* Channel, LONG* Value, VARIANT_BOOL* result) override {
     if (Channel == nullptr || Value == nullptr) return E_POINTER;
     return BoolCall(result, [&] { return driver_.SetChannel(*Channel, *Value); });
   }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "com/registration.h"
 
+#include <lumivane_idl.h>
+
 #include <string>
 
 #include "com/com_module.h"
 #include "com/type_library.h"
-#include <lumivane_idl.h>
 
 // In oleaut32 (Vista and later) but not in every SDK's headers.
 extern "C" {
@@ -25,9 +26,13 @@ std::wstring GuidText(REFGUID guid) {
   return text;
 }
 
-HKEY Root(Scope scope) { return scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+HKEY Root(Scope scope) {
+  return scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
 
-std::wstring Classes() { return L"Software\\Classes\\"; }
+std::wstring Classes() {
+  return L"Software\\Classes\\";
+}
 
 LONG SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY h = nullptr;
@@ -118,8 +123,8 @@ HRESULT UnregisterServer(Scope scope) {
 
   // One ProgID key serves both bitnesses: keep it while a view still has
   // our class, and never remove a ProgID that names another class.
-  const bool stillRegistered = KeyExists(root, classKey, KEY_WOW64_32KEY) ||
-                               KeyExists(root, classKey, KEY_WOW64_64KEY);
+  const bool stillRegistered =
+      KeyExists(root, classKey, KEY_WOW64_32KEY) || KeyExists(root, classKey, KEY_WOW64_64KEY);
   const std::wstring progKey = Classes() + progId;
   if (!stillRegistered && ReadValue(root, progKey + L"\\CLSID", nullptr, 0) == clsid) {
     status = RegDeleteTreeW(root, progKey.c_str());

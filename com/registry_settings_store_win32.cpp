@@ -85,9 +85,9 @@ std::string RegistrySettingsStore::Read(std::string_view app, std::string_view s
 void RegistrySettingsStore::Write(std::string_view app, std::string_view section,
                                   std::string_view key, std::string_view value) {
   Key created;
-  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, Wide(KeyPath(app, section)).c_str(), 0,
-                                nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                                created.out(), nullptr);
+  LONG status =
+      RegCreateKeyExW(HKEY_CURRENT_USER, Wide(KeyPath(app, section)).c_str(), 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, created.out(), nullptr);
   if (status != ERROR_SUCCESS) {
     throw Failure(ErrorNumber::kSettingsWriteFailed,
                   "registry key not created, Windows error " + std::to_string(status));

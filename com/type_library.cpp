@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "com/type_library.h"
 
-#include "com/com_module.h"
 #include <lumivane_idl.h>
+
+#include "com/com_module.h"
 
 namespace lumivane::com {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 namespace lumivane::com {
 

@@ -2,10 +2,10 @@
 #include "com/windows_plugin.h"
 
 #include "com/registry_settings_store_win32.h"
+#include "core/sleeper.h"
 #include "opendmx/d2xx_win32.h"
 #include "opendmx/monotonic_clock_win32.h"
 #include "opendmx/open_dmx_link.h"
-#include "core/sleeper.h"
 #include "prowidget/port_scan.h"
 #include "prowidget/port_test.h"
 #include "prowidget/serial_port_win32.h"

@@ -37,9 +37,9 @@ struct Functions {
 
 std::wstring FolderOfThisModule() {
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&FolderOfThisModule), &self);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&FolderOfThisModule), &self);
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
@@ -139,8 +139,7 @@ class Loaded final : public Win32D2xx {
     auto find = [&](auto& slot, const char* name) {
       FARPROC p = GetProcAddress(module, name);
       if (p == nullptr && missing == nullptr) missing = name;
-      slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(
-          reinterpret_cast<void*>(p));
+      slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(reinterpret_cast<void*>(p));
     };
     find(fn.open, "FT_Open");
     find(fn.reset, "FT_ResetDevice");
@@ -189,6 +188,8 @@ class Loaded final : public Win32D2xx {
 
 }  // namespace
 
-std::unique_ptr<Win32D2xx> CreateWin32D2xx() { return std::make_unique<Loaded>(); }
+std::unique_ptr<Win32D2xx> CreateWin32D2xx() {
+  return std::make_unique<Loaded>();
+}
 
 }  // namespace lumivane

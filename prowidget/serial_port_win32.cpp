@@ -10,7 +10,9 @@
 namespace lumivane {
 namespace {
 
-std::string PortName(int port) { return "COM" + std::to_string(port); }
+std::string PortName(int port) {
+  return "COM" + std::to_string(port);
+}
 
 std::string Why(int port, DWORD error) {
   return PortName(port) + ": Windows error " + std::to_string(error);
@@ -42,14 +44,18 @@ bool IsDeviceGone(DWORD error) {
   }
 }
 
-HANDLE H(void* handle) { return static_cast<HANDLE>(handle); }
+HANDLE H(void* handle) {
+  return static_cast<HANDLE>(handle);
+}
 
 }  // namespace
 
 SerialPortWin32::SerialPortWin32(std::chrono::milliseconds writeTimeout)
     : writeTimeout_(writeTimeout) {}
 
-SerialPortWin32::~SerialPortWin32() { Close(); }
+SerialPortWin32::~SerialPortWin32() {
+  Close();
+}
 
 std::wstring SerialPortWin32::DeviceName(int port) {
   return L"\\\\.\\COM" + std::to_wstring(port);

@@ -44,14 +44,15 @@ std::wstring Wide(std::string_view text) {
 }
 
 std::string Narrow(const std::wstring& text) {
-  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
   return module;
 }
 
@@ -101,9 +102,7 @@ class Win32DeviceDialog::Window final : public DeviceView {
   int Pixels(int twips, bool horizontal) const {
     return MulDiv(twips, horizontal ? dpiX_ : dpiY_, kTwipsPerInch);
   }
-  void SetText(HWND control, std::string_view text) {
-    SetWindowTextW(control, Wide(text).c_str());
-  }
+  void SetText(HWND control, std::string_view text) { SetWindowTextW(control, Wide(text).c_str()); }
   template <class Handler>
   void Run(Handler handler);
   void Destroy();
@@ -163,8 +162,8 @@ void Win32DeviceDialog::Window::Create() {
   dialogFont_ = CreateFontIndirectW(&metrics.lfMessageFont);
   // 8.25 pt bold, as the info line is set.
   infoFont_ = CreateFontW(-MulDiv(825, dpiY_, 7200), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
 
   // In tab order; the frame and the labels take no focus.
   Control(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, kOk, {2715, 2655, 1245, 435}, false);
@@ -207,9 +206,8 @@ HWND Win32DeviceDialog::Window::Control(const wchar_t* kind, const wchar_t* text
   const int left = at.left + (inFrame ? kFrame1Box.left : 0);
   const int top = at.top + (inFrame ? kFrame1Box.top : 0);
   HWND control = CreateWindowExW(
-      std::wstring_view(kind) == L"EDIT" || std::wstring_view(kind) == L"LISTBOX"
-          ? WS_EX_CLIENTEDGE
-          : 0,
+      std::wstring_view(kind) == L"EDIT" || std::wstring_view(kind) == L"LISTBOX" ? WS_EX_CLIENTEDGE
+                                                                                  : 0,
       kind, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, Pixels(left, true),
       Pixels(top, false), Pixels(at.width, true), Pixels(at.height, false), window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
@@ -224,8 +222,8 @@ void Win32DeviceDialog::Window::ExcludeOverlap(HWND control, HWND over) {
   GetWindowRect(over, &b);
   if (!IntersectRect(&both, &a, &b)) return;
   HRGN region = CreateRectRgn(0, 0, a.right - a.left, a.bottom - a.top);
-  HRGN cut = CreateRectRgn(both.left - a.left, both.top - a.top, both.right - a.left,
-                           both.bottom - a.top);
+  HRGN cut =
+      CreateRectRgn(both.left - a.left, both.top - a.top, both.right - a.left, both.bottom - a.top);
   CombineRgn(region, region, cut, RGN_DIFF);
   DeleteObject(cut);
   SetWindowRgn(control, region, FALSE);  // the window owns the region now
@@ -334,6 +332,8 @@ void Win32DeviceDialog::Show() {
   window_->Present();
 }
 
-bool Win32DeviceDialog::IsLoaded() const { return window_ && window_->alive(); }
+bool Win32DeviceDialog::IsLoaded() const {
+  return window_ && window_->alive();
+}
 
 }  // namespace lumivane

@@ -5,8 +5,9 @@
 // IErrorInfo, reference counts, the Open DMX USB on the fake FTD2XX.DLL,
 // and the unload with its transmitter running.
 #include <gtest/gtest.h>
-#include <windows.h>
+#include <lumivane_idl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include <lumivane_idl.h>
 #include "tests/windows/fake_d2xx_log.h"
 #include "tests/windows/host_helper.h"
 #include "tests/windows/message_box_watch.h"
@@ -23,7 +23,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr HRESULT Automation(int number) { return static_cast<HRESULT>(0x800A0000u | number); }
+constexpr HRESULT Automation(int number) {
+  return static_cast<HRESULT>(0x800A0000u | number);
+}
 
 struct ErrorText {
   std::wstring source, description;
@@ -111,7 +113,7 @@ TEST_F(ComHost, SlotsFollowTheInterfaceOrder) {
   // The embedded type library says the same.
   ITypeInfo* info = nullptr;
   ASSERT_EQ(driver_->GetTypeInfo(0, 0, &info), S_OK);
-  const wchar_t* names[] = {L"Disable", L"Enable", L"PluginName", L"SetChannel",
+  const wchar_t* names[] = {L"Disable",   L"Enable", L"PluginName", L"SetChannel",
                             L"Configure", L"init",   L"Term"};
   for (int i = 0; i < 7; ++i) {
     FUNCDESC* desc = nullptr;
@@ -132,9 +134,12 @@ TEST_F(ComHost, SetChannelTableThroughTheVtable) {
     HRESULT hr;
     VARIANT_BOOL result;
   } cases[] = {
-      {0, 10, S_OK, VARIANT_FALSE},       {513, 10, S_OK, VARIANT_FALSE},
-      {1, 0, S_OK, VARIANT_TRUE},         {512, 255, S_OK, VARIANT_TRUE},
-      {1, 256, Automation(6), VARIANT_FALSE}, {1, -1, Automation(6), VARIANT_FALSE},
+      {0, 10, S_OK, VARIANT_FALSE},
+      {513, 10, S_OK, VARIANT_FALSE},
+      {1, 0, S_OK, VARIANT_TRUE},
+      {512, 255, S_OK, VARIANT_TRUE},
+      {1, 256, Automation(6), VARIANT_FALSE},
+      {1, -1, Automation(6), VARIANT_FALSE},
       {600, 300, S_OK, VARIANT_FALSE},
   };
   for (const auto& c : cases) {
@@ -316,9 +321,14 @@ class OpenDmx : public ComHost {
 
 TEST_F(OpenDmx, SetupSequence) {
   EXPECT_EQ(Init(title_), S_OK);
-  const std::vector<std::string> want = {
-      "FT_Open 0",         "FT_ResetDevice", "FT_SetDivisor 12", "FT_SetDataCharacteristics 8 2 0",
-      "FT_SetFlowControl 0 0 0", "FT_ClrRts", "FT_Purge 2", "FT_Purge 1"};
+  const std::vector<std::string> want = {"FT_Open 0",
+                                         "FT_ResetDevice",
+                                         "FT_SetDivisor 12",
+                                         "FT_SetDataCharacteristics 8 2 0",
+                                         "FT_SetFlowControl 0 0 0",
+                                         "FT_ClrRts",
+                                         "FT_Purge 2",
+                                         "FT_Purge 1"};
   EXPECT_EQ(log_.SetupCalls(), want);
   EXPECT_TRUE(boxes_.Take().empty());
 }
@@ -420,9 +430,9 @@ TEST(OpenDmxWithoutD2xx, FailsAsAFailedOpenAndIgnoresTheCurrentDirectory) {
   ASSERT_EQ(get(CLSID_clsOutputDriver, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
             S_OK);
   _clsOutputDriver* driver = nullptr;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID__clsOutputDriver,
-                                    reinterpret_cast<void**>(&driver)),
-            S_OK);
+  ASSERT_EQ(
+      factory->CreateInstance(nullptr, IID__clsOutputDriver, reinterpret_cast<void**>(&driver)),
+      S_OK);
   factory->Release();
 
   const std::wstring title = L"Lumivane No D2XX Test";

@@ -9,13 +9,12 @@
 //                             line and the count of list entries
 //   box <text>                a message box of ours, while it waits
 // Arguments: ProgID, application title.
-#include <windows.h>
+#include <lumivane_idl.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
-
-#include <lumivane_idl.h>
 
 namespace {
 

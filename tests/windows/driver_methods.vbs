@@ -31,6 +31,9 @@ Check "names in any case", d.PLUGINNAME(), "Lumivane DMX Pro Driver"
 Check "Enable", d.Enable, True
 Check "Disable", d.Disable, True
 Check "no error so far", LastError(), "0 "
+' The dialog, modeless: shown, then only brought forward.
+Check "Configure", d.Configure & " " & LastError(), "True 0 "
+Check "Configure again", d.Configure & " " & LastError(), "True 0 "
 
 ' The SetChannel table, with variables and with literals.
 Dim cases, c

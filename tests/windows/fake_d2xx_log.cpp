@@ -28,7 +28,9 @@ void FakeD2xxLog::FailCall(const std::string& function) {
                           std::wstring(function.begin(), function.end()).c_str());
 }
 
-void FakeD2xxLog::Clear() { DeleteFileW(path_.c_str()); }
+void FakeD2xxLog::Clear() {
+  DeleteFileW(path_.c_str());
+}
 
 std::vector<D2xxCall> FakeD2xxLog::Calls() const {
   std::vector<D2xxCall> calls;

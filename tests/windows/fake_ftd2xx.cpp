@@ -49,7 +49,9 @@ Status Record(const char* function, const std::string& arguments = {}) {
   return fail == std::wstring(name.begin(), name.end()) ? kIoError : kOk;
 }
 
-bool Valid(void* handle) { return handle == &gDevice; }
+bool Valid(void* handle) {
+  return handle == &gDevice;
+}
 
 }  // namespace
 
@@ -77,11 +79,15 @@ FAKE_EXPORT FT_SetFlowControl(void* h, USHORT flow, UCHAR xon, UCHAR xoff) {
                                                     " " + std::to_string(xoff))
                   : kInvalidHandle;
 }
-FAKE_EXPORT FT_ClrRts(void* h) { return Valid(h) ? Record("FT_ClrRts") : kInvalidHandle; }
+FAKE_EXPORT FT_ClrRts(void* h) {
+  return Valid(h) ? Record("FT_ClrRts") : kInvalidHandle;
+}
 FAKE_EXPORT FT_Purge(void* h, ULONG mask) {
   return Valid(h) ? Record("FT_Purge", std::to_string(mask)) : kInvalidHandle;
 }
-FAKE_EXPORT FT_Close(void* h) { return Valid(h) ? Record("FT_Close") : kInvalidHandle; }
+FAKE_EXPORT FT_Close(void* h) {
+  return Valid(h) ? Record("FT_Close") : kInvalidHandle;
+}
 FAKE_EXPORT FT_Write(void* h, void* buffer, DWORD size, DWORD* written) {
   if (!Valid(h)) return kInvalidHandle;
   const auto* bytes = static_cast<const unsigned char*>(buffer);
@@ -92,7 +98,9 @@ FAKE_EXPORT FT_Write(void* h, void* buffer, DWORD size, DWORD* written) {
   *written = s == kOk ? size : 0;
   return s;
 }
-FAKE_EXPORT FT_SetBreakOn(void* h) { return Valid(h) ? Record("FT_SetBreakOn") : kInvalidHandle; }
+FAKE_EXPORT FT_SetBreakOn(void* h) {
+  return Valid(h) ? Record("FT_SetBreakOn") : kInvalidHandle;
+}
 FAKE_EXPORT FT_SetBreakOff(void* h) {
   return Valid(h) ? Record("FT_SetBreakOff") : kInvalidHandle;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 // The host's helper object for init: an IDispatch that only counts its
 // references and fails every call. Lives on the stack of the test.

@@ -55,15 +55,15 @@ TEST_F(RegistrySettings, MissingOrForeignValuesReadEmpty) {
   // A value some other program stored as a number is no text of ours.
   const DWORD number = 7;
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER,
-                            L"Software\\Lumivane Tests\\Settings\\Host\\Plugins\\x.dll",
-                            L"comPort", REG_DWORD, &number, sizeof number),
+                            L"Software\\Lumivane Tests\\Settings\\Host\\Plugins\\x.dll", L"comPort",
+                            REG_DWORD, &number, sizeof number),
             ERROR_SUCCESS);
   EXPECT_EQ(store_.Read("Host", "Plugins\\x.dll", "comPort"), "");
   // One without its terminating NUL still reads whole.
   const wchar_t unterminated[] = {L'1', L'2'};
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER,
-                            L"Software\\Lumivane Tests\\Settings\\Host\\Plugins\\x.dll",
-                            L"comPort", REG_SZ, unterminated, sizeof unterminated),
+                            L"Software\\Lumivane Tests\\Settings\\Host\\Plugins\\x.dll", L"comPort",
+                            REG_SZ, unterminated, sizeof unterminated),
             ERROR_SUCCESS);
   EXPECT_EQ(store_.Read("Host", "Plugins\\x.dll", "comPort"), "12");
 }

@@ -7,8 +7,8 @@ namespace lumivane {
 namespace {
 
 TEST(Utf16Text, RoundTripsEveryPlane) {
-  const std::string texts[] = {"", "COM3", "Plugins\\Lumivane.dll", "Bühne", "照明",
-                               "\xF0\x9F\x92\xA1 lamp"};
+  const std::string texts[] = {"",      "COM3", "Plugins\\Lumivane.dll",
+                               "Bühne", "照明", "\xF0\x9F\x92\xA1 lamp"};
   for (const std::string& text : texts) EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(text)), text);
   EXPECT_EQ(Utf8ToUtf16("\xF0\x9F\x92\xA1"), (std::u16string{0xD83D, 0xDCA1}));
 }
@@ -28,7 +28,9 @@ TEST(Utf16Text, MalformedInputBecomesReplacementCharacters) {
       {"lead byte then ASCII", "\xE2(", u"\uFFFD("},
   };
   for (const auto& c : cases) EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
-  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDC00}), "\xEF\xBF\xBD");
 }
 
