@@ -413,18 +413,21 @@ TEST_F(OpenDmx, PacketsAtFortyPerSecondAndUnloadStopsThem) {
 
 namespace {
 
-// A copy of the DLL with no FTD2XX.DLL beside it (the test script puts it
-// there), loaded directly, with the fake in the current directory: the
-// current directory is never searched, and the open fails as a failed
-// FT_Open does.
-TEST(OpenDmxWithoutD2xx, FailsAsAFailedOpenAndIgnoresTheCurrentDirectory) {
+// A copy of the DLL loaded directly, with the fake FTD2XX.DLL in the
+// current directory: in C:\lumivane-alone no FTD2XX.DLL is beside it (and
+// the current directory is never searched), in C:\lumivane-partial one
+// that lacks a function. Either way the open fails as a failed FT_Open does.
+class OpenDmxWithoutD2xx : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(OpenDmxWithoutD2xx, FailsAsAFailedOpen) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-  SetCurrentDirectoryW(L"C:\\lumivane");  // holds the fake FTD2XX.DLL
-  HMODULE alone = LoadLibraryW(L"C:\\lumivane-alone\\Lumivane.dll");
-  ASSERT_NE(alone, nullptr);
+  SetCurrentDirectoryW(L"C:\\lumivane");  // holds the whole fake FTD2XX.DLL
+  const std::wstring path = std::wstring(L"C:\\") + GetParam() + L"\\Lumivane.dll";
+  HMODULE copy = LoadLibraryW(path.c_str());
+  ASSERT_NE(copy, nullptr);
   using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   auto get = reinterpret_cast<GetClassObject>(
-      reinterpret_cast<void*>(GetProcAddress(alone, "DllGetClassObject")));
+      reinterpret_cast<void*>(GetProcAddress(copy, "DllGetClassObject")));
   ASSERT_NE(get, nullptr);
   IClassFactory* factory = nullptr;
   ASSERT_EQ(get(CLSID_clsOutputDriver, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
@@ -446,10 +449,13 @@ TEST(OpenDmxWithoutD2xx, FailsAsAFailedOpenAndIgnoresTheCurrentDirectory) {
   EXPECT_EQ(boxes.Take(), std::vector<std::wstring>{L"Failed to open Enttec Open DMX USB device!"});
   SysFreeString(t);
   SysFreeString(f);
-  EXPECT_TRUE(log.Calls().empty());  // the fake was never loaded
+  EXPECT_TRUE(log.Calls().empty());  // no fake was called
   EXPECT_EQ(GetModuleHandleW(L"FTD2XX.DLL"), nullptr);
   driver->Release();
   CoUninitialize();
 }
+
+INSTANTIATE_TEST_SUITE_P(Folders, OpenDmxWithoutD2xx,
+                         ::testing::Values(L"lumivane-alone", L"lumivane-partial"));
 
 }  // namespace
