@@ -71,7 +71,7 @@ lv_status QueryInterface(lv_object* self, const char* name, lv_object** out) {
     Self(self);
     Require(name, "the interface name");
     Require(out, "the result");
-    if (!IsKnownInterface(name)) throw Failure(ErrorNumber::kCannotCreate, name);
+    if (!IsKnownInterface(name)) throw Failure(ErrorNumber::kNoInterface, name);
     AddRef(self);
     *out = self;
   });

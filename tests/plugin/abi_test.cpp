@@ -218,7 +218,10 @@ TEST_F(Abi, ReferenceCountingAndInterfaces) {
     EXPECT_EQ(object->ops->Release(object), 2u);
   }
   lv_object* none = object;
-  EXPECT_NE(object->ops->QueryInterface(object, "IClassFactory", &none), 0);
+  EXPECT_EQ(object->ops->QueryInterface(object, "IClassFactory", &none), 430);
+  EXPECT_STREQ(LastErrorDescription(),
+               "Class does not support Automation or does not support expected interface: "
+               "IClassFactory");
   EXPECT_EQ(none, nullptr);
   EXPECT_EQ(object->ops->Release(object), 1u);
 }
