@@ -16,7 +16,7 @@ namespace lumivane {
 // with one group per section and the values as GKeyFile strings (so blanks
 // and any characters survive).
 //
-// Escaping: in file names every byte outside [A-Za-z0-9_- ] and a '.' at
+// Escaping: in file names every byte outside [A-Za-z0-9_-. ] and a '.' at
 // the start become %XX (upper-case hex), so "/", ".." and control
 // characters can never address a path outside the folder; the empty name is
 // "%". In group and key names '%', '[', ']', '=', control characters, bytes
