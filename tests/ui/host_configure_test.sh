@@ -41,6 +41,8 @@ for _ in $(seq 50); do [ -e "$config/lumivane/ports/com3" ] && break; sleep 0.1;
 
 timeout 40 "$host" configure >"$out" 2>&1 &
 host_pid=$!
+# No Open DMX USB is plugged in: init says so in a box first.
+"$close_window" "Lumivane DMX Pro Driver" 20 || { echo "init showed no box"; kill "$host_pid"; cat "$out"; exit 1; }
 title="Choose DMX interface device"
 if command -v xdotool >/dev/null 2>&1; then
   # Real clicks through the server: Test (35,103 68x24), then OK (181,177 83x29).
