@@ -27,14 +27,25 @@ fail() {
   exit 1
 }
 
-# case_name device_type message: init with this stored device, no device there.
-check() {
-  local name=$1 device=$2 message=$3
+stored_device() {
+  rm -f "$settings_file"
   "$host" settings set comPort 7 >/dev/null || exit 1
-  "$host" settings set DeviceType "$device" >/dev/null || exit 1
+  "$host" settings set DeviceType "$1" >/dev/null || exit 1
+}
+damaged_file() {
+  mkdir -p "$(dirname "$settings_file")"
+  printf 'this is not a settings file\n' >"$settings_file"
+}
+settings_file="$config/lumivane/settings/Lumivane Host.conf"
+
+# check NAME MESSAGE SETUP...: after SETUP, init must report MESSAGE once.
+check() {
+  local name=$1 message=$2
+  shift 2
+  "$@"
   if [ -z "$close_window" ]; then
     env -u DISPLAY "$host" set 1=1 >"$out" 2>"$err"
-    grep -qxF "lumivane: $message" "$err" || fail "$name" "no report on standard error"
+    [ "$(grep -cF "$message" "$err")" -eq 1 ] || fail "$name" "not reported once on standard error"
   else
     timeout 30 "$host" set 1=1 >"$out" 2>"$err" &
     host_pid=$!
@@ -46,12 +57,18 @@ check() {
     "$close_window" "$box_title" 20 || fail "$name" "no message box"
     wait "$host_pid"
     host_pid=""
-    grep -qF "$message" "$err" && fail "$name" "the report went to standard error too"
+    grep -qF "${message#lumivane: }" "$err" && fail "$name" "the report went to standard error too"
   fi
   grep -qxF "SetChannel(1, 1): result True, ok" "$out" || fail "$name" "the host did not go on"
   echo "passed: $name"
 }
 
-check "missing widget port" DMXUSBpro \
-  "Failed to open USB DMX Pro on comm port:  7 - Check Settings, Device"
-check "no Open DMX USB" OpenDMXUSB "Failed to open Enttec Open DMX USB device!"
+check "missing widget port" \
+  "lumivane: Failed to open USB DMX Pro on comm port:  7 - Check Settings, Device" \
+  stored_device DMXUSBpro
+check "no Open DMX USB" "lumivane: Failed to open Enttec Open DMX USB device!" \
+  stored_device OpenDMXUSB
+# init reads two keys from the file: one box, not two.
+check "damaged settings file" \
+  "lumivane: The settings file is damaged and was left unchanged: $settings_file: " damaged_file
+[ "$(cat "$settings_file")" = "this is not a settings file" ] || { echo "the damaged file changed"; exit 1; }
