@@ -235,8 +235,9 @@ class Session {
         const std::string name = in_.ConsumeRandomLengthString(20);
         status = object_->ops->QueryInterface(object_, name.c_str(), &other);
         const bool utf8 = g_utf8_validate(name.c_str(), -1, nullptr);
-        FUZZ_CHECK(status == 0 || status == static_cast<lv_status>(utf8 ? ErrorNumber::kNoInterface
-                                                                        : ErrorNumber::kInvalidCall));
+        FUZZ_CHECK(status == 0 ||
+                   status == static_cast<lv_status>(utf8 ? ErrorNumber::kNoInterface
+                                                         : ErrorNumber::kInvalidCall));
         FUZZ_CHECK((status == 0) == (other == object_));
         if (other != nullptr) other->ops->Release(other);
         return;

@@ -45,8 +45,7 @@ std::optional<int16_t> StoredPort(const HostSession& session) {
   const std::optional<int16_t> port =
       ReadPort(session, "lumivane_tool_port_from_setting", stored, why);
   if (!port) {
-    std::fprintf(stderr, "the stored comPort \"%s\" failed with %s\n", stored.c_str(),
-                 why.c_str());
+    std::fprintf(stderr, "the stored comPort \"%s\" failed with %s\n", stored.c_str(), why.c_str());
   }
   return port;
 }
@@ -65,8 +64,7 @@ int RunTest(const HostOptions& options, const Arguments& args) {
     std::string why;
     port = ReadPort(session, "lumivane_tool_port_from_box_text", args[0], why);
     if (!port) {
-      std::fprintf(stderr, "port \"%s\" is not a number from -32768 to 32767\n",
-                   args[0].c_str());
+      std::fprintf(stderr, "port \"%s\" is not a number from -32768 to 32767\n", args[0].c_str());
       return kExitUsage;
     }
   }
@@ -88,20 +86,21 @@ int RunTest(const HostOptions& options, const Arguments& args) {
 
 }  // namespace
 
-const Command kTestCommand{"test", "test for a DMX USB Pro widget on one serial port",
-                           "usage: lumivane-host [options] test [PORT]\n"
-                           "The device dialog's Test on serial port PORT (default: the stored\n"
-                           "comPort of --title and --file): opens the port, asks for the serial\n"
-                           "number and gives the widget 100 ms to answer. PORT is read as the\n"
-                           "dialog reads its port box (blanks allowed, a fraction rounded down:\n"
-                           "' 4' and 4.9 are port 4); the stored comPort as init reads it (a\n"
-                           "fraction rounded half to even: 2.5 is port 2). Prints 'info:' with the\n"
-                           "hexadecimal dump of the reply and 'result:' with the reply's code\n"
-                           "(' 10' for a widget's serial number, negative for a reply that is not\n"
-                           "a widget message) or 'Nothing Recieved'. A port that does not open is\n"
-                           "reported as the dialog reports it:\n"
-                           "  Failed to open USB DMX Pro on comm port:  PORT\n"
-                           "example: lumivane-host test 3\n",
-                           RunTest};
+const Command kTestCommand{
+    "test", "test for a DMX USB Pro widget on one serial port",
+    "usage: lumivane-host [options] test [PORT]\n"
+    "The device dialog's Test on serial port PORT (default: the stored\n"
+    "comPort of --title and --file): opens the port, asks for the serial\n"
+    "number and gives the widget 100 ms to answer. PORT is read as the\n"
+    "dialog reads its port box (blanks allowed, a fraction rounded down:\n"
+    "' 4' and 4.9 are port 4); the stored comPort as init reads it (a\n"
+    "fraction rounded half to even: 2.5 is port 2). Prints 'info:' with the\n"
+    "hexadecimal dump of the reply and 'result:' with the reply's code\n"
+    "(' 10' for a widget's serial number, negative for a reply that is not\n"
+    "a widget message) or 'Nothing Recieved'. A port that does not open is\n"
+    "reported as the dialog reports it:\n"
+    "  Failed to open USB DMX Pro on comm port:  PORT\n"
+    "example: lumivane-host test 3\n",
+    RunTest};
 
 }  // namespace lumivane::host

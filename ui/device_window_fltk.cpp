@@ -137,8 +137,7 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
       Make<Fl_Round_Button>(ToPixels({180, 210, 2400, 360}, kFrame1), "Enttec Open DMX USB");
   optOpenDMXUSB_->type(FL_RADIO_BUTTON);
 
-  optDMXUSBpro_ =
-      Make<ClickOption>(ToPixels({180, 480, 2745, 390}, kFrame1), "Enttec DMX USB Pro");
+  optDMXUSBpro_ = Make<ClickOption>(ToPixels({180, 480, 2745, 390}, kFrame1), "Enttec DMX USB Pro");
   optDMXUSBpro_->type(FL_RADIO_BUTTON);
   optDMXUSBpro_->value(1);
   // Every click runs the scan, also one on the option already selected.

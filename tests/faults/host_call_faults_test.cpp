@@ -224,7 +224,9 @@ const std::vector<BadCall>& BadCalls() {
       {"Invoke(NULL method)",
        [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, nullptr, nullptr, 0, nullptr); }},
       {"Invoke(invalid UTF-8 method)",
-       [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, "Plugin\xff", nullptr, 0, nullptr); }},
+       [](lv_object* o, lv_helper*) {
+         return o->ops->Invoke(o, "Plugin\xff", nullptr, 0, nullptr);
+       }},
       {"Invoke(NULL arguments)",
        [](lv_object* o, lv_helper*) {
          return o->ops->Invoke(o, "SetChannel", nullptr, 2, nullptr);
