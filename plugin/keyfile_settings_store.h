@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/settings_store.h"
-#include "plugin/user_reports.h"
+#include "core/settings_store.h"
+#include "core/user_reports.h"
 
 namespace lumivane {
 

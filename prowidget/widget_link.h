@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "plugin/driver_state.h"
-#include "plugin/interface_links.h"
-#include "plugin/user_reports.h"
+#include "core/driver_state.h"
+#include "core/interface_links.h"
+#include "core/user_reports.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_message.h"
 
