@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Exports for set-up tools, beside the host contract.
+#include "core/com_port_setting.h"
 #include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
-#include "core/com_port_setting.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/plugin_instance.h"
 #include "prowidget/port_map_posix.h"
