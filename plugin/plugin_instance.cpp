@@ -23,7 +23,8 @@ namespace {
 class RealPluginInstance final : public PluginInstance, public ProPortProbes {
  public:
   RealPluginInstance()
-      : settings_(KeyFileSettingsStore::DefaultFolder()),
+      : settings_(KeyFileSettingsStore::DefaultFolder(), KeyFileSettingsStore::kLockTimeout,
+                  &reports_),
         transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
         pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
@@ -39,9 +40,9 @@ class RealPluginInstance final : public PluginInstance, public ProPortProbes {
 
  private:
   DriverState state_;
-  KeyFileSettingsStore settings_;
   StderrUserReports stderrReports_;
   ToolkitUserReports reports_{stderrReports_};
+  KeyFileSettingsStore settings_;
   Transmitter transmitter_;
   WidgetLink pro_;
   // Destroyed before the adaptor: the link joins its transmitter and
