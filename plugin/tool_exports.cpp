@@ -128,7 +128,7 @@ LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* dis
   return GuardAbiCall([&] {
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
-    lumivane::PluginInstance::Get().ScanProPorts(callbacks);
+    lumivane::PluginInstance::Get().probes().ScanProPorts(callbacks);
   });
 }
 
@@ -136,7 +136,7 @@ LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget
   return GuardAbiCall([&] {
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
-    lumivane::PluginInstance::Get().TestProPort(port, callbacks);
+    lumivane::PluginInstance::Get().probes().TestProPort(port, callbacks);
   });
 }
 

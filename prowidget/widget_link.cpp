@@ -5,15 +5,12 @@
 
 #include "core/guarded_step.h"
 #include "core/number_text.h"
+#include "prowidget/serial_steps.h"
 
 namespace lumivane {
 
 void WidgetLink::OpenProPort() {
-  if (GuardedTest([&] { return !MSComm1().PortOpen(); })) {
-    GuardedStep([&] { MSComm1().SetCommPort(state_.comPort); });
-    GuardedStep([&] { MSComm1().SetPortOpen(true); });
-  }
-  if (GuardedTest([&] { return !MSComm1().PortOpen(); })) {
+  if (!OpenUnlessOpen(transmitter_, state_.comPort)) {
     GuardedStep([&] {
       reports_.ShowMessage("Failed to open USB DMX Pro on comm port: " +
                            SignPadded(state_.comPort) + " - Check Settings, Device");

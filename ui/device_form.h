@@ -8,7 +8,7 @@
 #include "core/settings_store.h"
 #include "core/user_reports.h"
 #include "ui/device_view.h"
-#include "ui/port_probes.h"
+#include "core/port_probes.h"
 
 namespace lumivane {
 

@@ -25,7 +25,7 @@
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
 #include "tests/ui/recorded_dialog_plugin.h"
-#include "tests/ui/widget_probes.h"
+#include "prowidget/pro_widget_probe.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
 
@@ -362,7 +362,7 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
   DeviceRouting routing{state, pro, openDmx};
   testing::CountingSleeper sleeper;
   ReplyParser parser{reports};
-  uitest::WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   NoTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog};
