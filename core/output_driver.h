@@ -37,6 +37,20 @@ class FailureWithResult : public Failure {
   bool result_;
 };
 
+// How a boundary writes a Boolean method's result: False first, so a call
+// that fails leaves False, then what the method returned, or the result a
+// FailureWithResult carries before that failure passes up.
+template <class Method, class Write>
+void WriteBoolResult(Method&& method, Write&& write) {
+  write(false);
+  try {
+    write(static_cast<bool>(method()));
+  } catch (const FailureWithResult& failure) {
+    write(failure.result());
+    throw;
+  }
+}
+
 inline constexpr std::string_view kPluginName = "Lumivane DMX Pro Driver";
 
 // The host's object. Any number of them share one Plugin. Methods run on

@@ -17,17 +17,19 @@ namespace {
 constexpr size_t kLastErrorSize = 1024;
 thread_local char tLastError[kLastErrorSize];
 
-struct DriverObject {
-  lv_object base;  // first: a host sees only this
+// A host sees only the lv_object base; every lv_object it hands back is
+// one of these, so the downcast is sound.
+struct DriverObject : lv_object {
   std::atomic<uint32_t> refs{1};
   clsOutputDriver driver;
 
-  DriverObject(const lv_output_driver_ops* ops, Plugin& plugin) : base{ops}, driver(plugin) {}
+  DriverObject(const lv_output_driver_ops* operations, Plugin& plugin)
+      : lv_object{operations}, driver(plugin) {}
 };
 
 DriverObject& Self(lv_object* self) {
   if (self == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no object");
-  return *reinterpret_cast<DriverObject*>(self);
+  return *static_cast<DriverObject*>(self);
 }
 
 void Require(const void* pointer, std::string_view what) {
@@ -43,12 +45,8 @@ lv_status BoolCall(lv_object* self, lv_bool* result, Method&& method) {
   return GuardAbiCall([&] {
     DriverObject& object = Self(self);
     Require(result, "the result");
-    try {
-      *result = ToLv(method(object.driver));
-    } catch (const FailureWithResult& failure) {
-      *result = ToLv(failure.result());
-      throw;
-    }
+    WriteBoolResult([&] { return method(object.driver); },
+                    [&](bool value) { *result = ToLv(value); });
   });
 }
 
@@ -136,7 +134,7 @@ constexpr lv_output_driver_ops kOps{
 
 }  // namespace
 
-lv_object* NewDriverObject(Plugin& plugin) { return &(new DriverObject(&kOps, plugin))->base; }
+lv_object* NewDriverObject(Plugin& plugin) { return new DriverObject(&kOps, plugin); }
 
 const char* TypeDescription() {
   // slot numbers count the four standard operations first
