@@ -2,7 +2,6 @@
 #include <signal.h>
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -10,6 +9,7 @@
 
 #include "host/host_session.h"
 #include "host/widget_simulator.h"
+#include "host/whole_number.h"
 
 namespace lumivane::host {
 namespace {
@@ -20,14 +20,6 @@ using sim::WidgetSimulator;
 std::atomic<bool> stopRequested{false};
 extern "C" void RequestStop(int) {
   stopRequested = true;
-}
-
-template <class T>
-std::optional<T> Number(const std::string& text, int base = 10) {
-  T value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
 }
 
 struct SimulateOptions {
@@ -58,17 +50,17 @@ std::optional<SimulateOptions> Parse(const Arguments& args) {
     const std::string& v = args[++i];
     bool good = true;
     if (a == "--serial") {
-      const auto n = Number<uint32_t>(v, 16);
+      const auto n = WholeNumber<uint32_t>(v, 16);
       good = n.has_value() && v.size() <= 8;
       if (good) o.serial = *n;
     } else if (a == "--firmware") {
       const size_t dot = v.find('.');
-      const auto high = Number<uint8_t>(v.substr(0, dot));
-      const auto low = dot == std::string::npos ? std::nullopt : Number<uint8_t>(v.substr(dot + 1));
+      const auto high = WholeNumber<uint8_t>(v.substr(0, dot));
+      const auto low = dot == std::string::npos ? std::nullopt : WholeNumber<uint8_t>(v.substr(dot + 1));
       good = high && low;
       if (good) o.firmwareHigh = *high, o.firmwareLow = *low;
     } else if (a == "--delay" || a == "--seconds" || a == "--link") {
-      const auto n = Number<int32_t>(v);
+      const auto n = WholeNumber<int32_t>(v);
       good = n.has_value() && *n >= 0;
       if (good) (a == "--delay" ? o.delayMs : a == "--seconds" ? o.seconds : o.link.emplace()) = *n;
     } else {

@@ -1,22 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
 
 #include "host/console_widget_display.h"
 #include "host/host_session.h"
+#include "host/whole_number.h"
 
 namespace lumivane::host {
 namespace {
-
-// A whole number that fits a port number, or nothing.
-std::optional<int16_t> ReadPort(const std::string& text) {
-  int16_t port = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return port;
-}
 
 // Without PORT: the stored "comPort", as the dialog's port box shows it.
 std::optional<std::string> StoredPortText(const HostSession& session) {
@@ -40,20 +32,14 @@ int RunTest(const HostOptions& options, const Arguments& args) {
   HostSession session(options);
   std::optional<std::string> portText = args.empty() ? StoredPortText(session) : args[0];
   if (!portText) return kExitCallFailed;
-  const std::optional<int16_t> port = ReadPort(*portText);
+  const std::optional<int16_t> port = WholeNumber<int16_t>(*portText);
   if (!port) {
     std::fprintf(stderr, "port \"%s\" is not a whole number from -32768 to 32767\n",
                  portText->c_str());
     return args.empty() ? kExitCallFailed : kExitUsage;
   }
-  const auto test = reinterpret_cast<decltype(&lumivane_tool_test_pro_port)>(
-      session.library->Find("lumivane_tool_test_pro_port"));
-  if (test == nullptr) {
-    std::fprintf(stderr, "this plug-in file cannot test a widget port\n");
-    return kExitNoPlugin;
-  }
   ConsoleWidgetDisplay display;
-  const lv_status status = test(*port, display.table());
+  const lv_status status = session.library->test_pro_port(*port, display.table());
   display.Print(stdout);
   if (status != 0) {
     std::fprintf(stderr, "test failed with %d: %s\n", status, session.library->error_description());

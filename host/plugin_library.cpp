@@ -19,12 +19,12 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
   handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = ::dlerror();
-    throw std::runtime_error("cannot load the plug-in file " + path + ": " + (why ? why : "?"));
+    throw PluginLoadError("cannot load the plug-in file " + path + ": " + (why ? why : "?"));
   }
   try {
     abi_version = reinterpret_cast<decltype(abi_version)>(Require("lumivane_abi_version"));
     if (abi_version() != LUMIVANE_ABI_VERSION) {
-      throw std::runtime_error(path + " was built for another version of the host contract");
+      throw PluginLoadError(path + " was built for another version of the host contract");
     }
     create = reinterpret_cast<decltype(create)>(Require("lumivane_create"));
     type_description =
@@ -41,6 +41,9 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     ports_device = reinterpret_cast<decltype(ports_device)>(Require("lumivane_tool_ports_device"));
     ports_link = reinterpret_cast<decltype(ports_link)>(Require("lumivane_tool_ports_link"));
     ports_unlink = reinterpret_cast<decltype(ports_unlink)>(Require("lumivane_tool_ports_unlink"));
+    scan_pro_ports =
+        reinterpret_cast<decltype(scan_pro_ports)>(Require("lumivane_tool_scan_pro_ports"));
+    test_pro_port = reinterpret_cast<decltype(test_pro_port)>(Require("lumivane_tool_test_pro_port"));
   } catch (...) {
     ::dlclose(handle_);
     throw;
@@ -49,11 +52,9 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 
 PluginLibrary::~PluginLibrary() { ::dlclose(handle_); }
 
-void* PluginLibrary::Find(const char* symbol) const { return ::dlsym(handle_, symbol); }
-
 void* PluginLibrary::Require(const char* symbol) const {
-  void* address = Find(symbol);
-  if (address == nullptr) throw std::runtime_error(path_ + " does not export " + symbol);
+  void* address = ::dlsym(handle_, symbol);
+  if (address == nullptr) throw PluginLoadError(path_ + " does not export " + symbol);
   return address;
 }
 
