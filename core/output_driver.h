@@ -8,10 +8,10 @@
 
 #include "core/device_routing.h"
 #include "core/driver_state.h"
+#include "core/driver_windows.h"
 #include "core/failure.h"
 #include "core/interface_links.h"
 #include "core/settings_store.h"
-#include "core/driver_windows.h"
 
 namespace lumivane {
 

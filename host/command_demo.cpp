@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "host/host_session.h"
-#include "host/widget_simulator.h"
 #include "host/whole_number.h"
+#include "host/widget_simulator.h"
 
 namespace lumivane::host {
 namespace {
@@ -55,8 +55,8 @@ std::optional<DemoOptions> ParseOptions(const Arguments& args) {
       std::fprintf(stderr, "unknown demo option %s\n", args[i].c_str());
       return std::nullopt;
     }
-    const auto value = i + 1 < args.size() ? NumberIn(args[i + 1], match->lowest, match->highest)
-                                           : std::nullopt;
+    const auto value =
+        i + 1 < args.size() ? NumberIn(args[i + 1], match->lowest, match->highest) : std::nullopt;
     if (!value) {
       std::fprintf(stderr, "%s needs a whole number in %d..%d\n", match->name, match->lowest,
                    match->highest);

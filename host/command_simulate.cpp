@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "host/host_session.h"
-#include "host/widget_simulator.h"
 #include "host/whole_number.h"
+#include "host/widget_simulator.h"
 
 namespace lumivane::host {
 namespace {
@@ -56,7 +56,8 @@ std::optional<SimulateOptions> Parse(const Arguments& args) {
     } else if (a == "--firmware") {
       const size_t dot = v.find('.');
       const auto high = WholeNumber<uint8_t>(v.substr(0, dot));
-      const auto low = dot == std::string::npos ? std::nullopt : WholeNumber<uint8_t>(v.substr(dot + 1));
+      const auto low =
+          dot == std::string::npos ? std::nullopt : WholeNumber<uint8_t>(v.substr(dot + 1));
       good = high && low;
       if (good) o.firmwareHigh = *high, o.firmwareLow = *low;
     } else if (a == "--delay" || a == "--seconds" || a == "--link") {

@@ -25,7 +25,9 @@ void PrintOverview() {
   for (const Command& command : Commands()) {
     std::printf("  %-10s %s\n", command.name, command.summary);
   }
-  std::printf("\nexit status: 0 ok, 1 a call or the command failed, 2 usage, 3 the plug-in cannot be loaded\n");
+  std::printf(
+      "\nexit status: 0 ok, 1 a call or the command failed, 2 usage, 3 the plug-in cannot be "
+      "loaded\n");
 }
 
 const Command* FindCommand(const std::string& name) {

@@ -33,8 +33,10 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(error_description)>(Require("lumivane_error_description"));
     free_text = reinterpret_cast<decltype(free_text)>(Require("lumivane_free_text"));
     pump_events = reinterpret_cast<decltype(pump_events)>(Require("lumivane_pump_events"));
-    settings_path = reinterpret_cast<decltype(settings_path)>(Require("lumivane_tool_settings_path"));
-    settings_read = reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
+    settings_path =
+        reinterpret_cast<decltype(settings_path)>(Require("lumivane_tool_settings_path"));
+    settings_read =
+        reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
     settings_write =
         reinterpret_cast<decltype(settings_write)>(Require("lumivane_tool_settings_write"));
     ports_list = reinterpret_cast<decltype(ports_list)>(Require("lumivane_tool_ports_list"));
@@ -43,14 +45,17 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     ports_unlink = reinterpret_cast<decltype(ports_unlink)>(Require("lumivane_tool_ports_unlink"));
     scan_pro_ports =
         reinterpret_cast<decltype(scan_pro_ports)>(Require("lumivane_tool_scan_pro_ports"));
-    test_pro_port = reinterpret_cast<decltype(test_pro_port)>(Require("lumivane_tool_test_pro_port"));
+    test_pro_port =
+        reinterpret_cast<decltype(test_pro_port)>(Require("lumivane_tool_test_pro_port"));
   } catch (...) {
     ::dlclose(handle_);
     throw;
   }
 }
 
-PluginLibrary::~PluginLibrary() { ::dlclose(handle_); }
+PluginLibrary::~PluginLibrary() {
+  ::dlclose(handle_);
+}
 
 void* PluginLibrary::Require(const char* symbol) const {
   void* address = ::dlsym(handle_, symbol);

@@ -36,7 +36,9 @@ void Require(const void* pointer, std::string_view what) {
   if (pointer == nullptr) throw Failure(ErrorNumber::kInvalidCall, std::string(what) + " is NULL");
 }
 
-lv_bool ToLv(bool value) { return value ? LV_TRUE : LV_FALSE; }
+lv_bool ToLv(bool value) {
+  return value ? LV_TRUE : LV_FALSE;
+}
 
 // A call whose result is decided even when it fails later writes it anyway.
 template <typename Method>
@@ -128,13 +130,15 @@ lv_status Term(lv_object* self, lv_bool* result) {
 }
 
 constexpr lv_output_driver_ops kOps{
-    AddRef, Release, QueryInterface, Invoke, Disable, Enable, PluginName,
-    SetChannel, Configure, Init, Term,
+    AddRef,     Release,    QueryInterface, Invoke, Disable, Enable,
+    PluginName, SetChannel, Configure,      Init,   Term,
 };
 
 }  // namespace
 
-lv_object* NewDriverObject(Plugin& plugin) { return new DriverObject(&kOps, plugin); }
+lv_object* NewDriverObject(Plugin& plugin) {
+  return new DriverObject(&kOps, plugin);
+}
 
 const char* TypeDescription() {
   // slot numbers count the four standard operations first
@@ -151,7 +155,9 @@ const char* TypeDescription() {
          "method\t10\tTerm\t\tbool\n";
 }
 
-const char* LastErrorDescription() { return tLastError; }
+const char* LastErrorDescription() {
+  return tLastError;
+}
 
 void SetLastErrorDescription(std::string_view text) {
   size_t size = std::min(text.size(), kLastErrorSize - 1);

@@ -160,7 +160,9 @@ fs::path ResolvedTarget(const fs::path& path) {
 KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout)
     : folder_(std::move(folder)), lockTimeout_(lockTimeout) {}
 
-fs::path KeyFileSettingsStore::DefaultFolder() { return LumivaneConfigFolder() / "settings"; }
+fs::path KeyFileSettingsStore::DefaultFolder() {
+  return LumivaneConfigFolder() / "settings";
+}
 
 std::string KeyFileSettingsStore::EscapeFileName(std::string_view name) {
   if (name.empty()) return "%";

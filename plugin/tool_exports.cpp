@@ -111,9 +111,7 @@ LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
 }
 
 LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
-  return GuardAbiCall([&] {
-    PortMap().Link(port, TextArgument(device_path, "the device path"));
-  });
+  return GuardAbiCall([&] { PortMap().Link(port, TextArgument(device_path, "the device path")); });
 }
 
 LUMIVANE_API lv_status lumivane_tool_ports_unlink(int32_t port, lv_bool* had_link) {

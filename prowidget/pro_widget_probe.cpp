@@ -38,9 +38,8 @@ void ProWidgetProbe::ProbePort(int16_t port, WidgetDisplay& display) {
 
   portPresent_[port] = true;
   std::optional<int32_t> result;
-  const bool answered = AskForSerial(kReplyWaitMs, [&](std::string reply) {
-    result = parser_.ParseProReply(reply, display);
-  });
+  const bool answered = AskForSerial(
+      kReplyWaitMs, [&](std::string reply) { result = parser_.ParseProReply(reply, display); });
   // A read or parse that failed leaves the serial text to decide alone.
   if (answered && (!result || *result == kLabelSerialNumber)) {
     if (parser_.widgetSerial().size() > 2) portIsWidget_[port] = true;

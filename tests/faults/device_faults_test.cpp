@@ -14,8 +14,8 @@
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/faults/fault_support.h"
+#include "tests/scan/scan_fakes.h"
 
 namespace lumivane::faults {
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "core/failure.h"
-#include "tests/prowidget/pty_pair.h"
 #include "prowidget/serial_line_linux.h"
+#include "tests/prowidget/pty_pair.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane {

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/pro_widget_probe.h"
-
 #include <gtest/gtest.h>
 
+#include "prowidget/pro_widget_probe.h"
 #include "tests/scan/scan_fakes.h"
 
 namespace lumivane {

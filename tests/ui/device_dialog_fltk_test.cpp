@@ -20,12 +20,12 @@
 #include <FL/x.H>
 
 #include "core/output_driver.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
 #include "tests/ui/recorded_dialog_plugin.h"
-#include "prowidget/pro_widget_probe.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
 
@@ -89,7 +89,6 @@ class DeviceDialogFltkTest : public ::testing::Test, protected uitest::RecordedD
     EXPECT_NE(dialog.window(), nullptr);
     return *dialog.window();
   }
-
 };
 
 TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndPlace) {

@@ -4,11 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
-#include "prowidget/pro_widget_probe.h"
 #include "ui/device_form.h"
 
 namespace lumivane {
