@@ -13,6 +13,8 @@ constexpr std::array kTable{
     ErrorEntry{ErrorNumber::kTypeMismatch, "Type mismatch"},
     ErrorEntry{ErrorNumber::kInternal, "Internal error"},
     ErrorEntry{ErrorNumber::kCannotCreate, "Component can't create object"},
+    ErrorEntry{ErrorNumber::kNoInterface,
+               "Class does not support Automation or does not support expected interface"},
     ErrorEntry{ErrorNumber::kNoSuchMethod, "Object doesn't support this property or method"},
     ErrorEntry{ErrorNumber::kWrongArgCount, "Wrong number of arguments"},
     ErrorEntry{ErrorNumber::kPortOpenNotValid, "Operation not valid while the port is opened"},

@@ -17,6 +17,7 @@ enum class ErrorNumber : int32_t {
   kTypeMismatch = 13,    // a text that is not a number
   kInternal = 51,        // an unexpected failure inside the plug-in
   kCannotCreate = 429,   // factory asked for a class it does not have
+  kNoInterface = 430,    // QueryInterface for an interface the object lacks
   kNoSuchMethod = 438,   // call by name with an unknown method
   kWrongArgCount = 450,  // call by name with the wrong number of arguments
 

@@ -5,13 +5,28 @@
 
 #include "host/console_widget_display.h"
 #include "host/host_session.h"
-#include "host/whole_number.h"
 
 namespace lumivane::host {
 namespace {
 
-// Without PORT: the stored "comPort", as the dialog's port box shows it.
-std::optional<std::string> StoredPortText(const HostSession& session) {
+using PortReader = decltype(&lumivane_tool_port_from_setting);
+
+// The plug-in's own reading of a port text, so the command reads it as the
+// dialog (an argument) or init (the stored value) does. Empty when the text
+// does not read; why says what happened.
+std::optional<int16_t> ReadPort(const HostSession& session, PortReader read,
+                                const std::string& text, std::string& why) {
+  int16_t port = 0;
+  const lv_status status = read(text.c_str(), &port);
+  if (status != 0) {
+    why = std::to_string(status) + ": " + session.library->error_description();
+    return std::nullopt;
+  }
+  return port;
+}
+
+// Without PORT: the stored "comPort", converted as init converts it.
+std::optional<int16_t> StoredPort(const HostSession& session) {
   char* text = nullptr;
   const lv_status status =
       session.library->settings_read(session.title.c_str(), session.file.c_str(), "comPort", &text);
@@ -21,7 +36,13 @@ std::optional<std::string> StoredPortText(const HostSession& session) {
     return std::nullopt;
   }
   const std::string stored = TakeText(*session.library, text);
-  return stored.empty() ? "0" : stored;
+  std::string why;
+  const std::optional<int16_t> port =
+      ReadPort(session, session.library->port_from_setting, stored, why);
+  if (!port) {
+    std::fprintf(stderr, "the stored comPort \"%s\" failed with %s\n", stored.c_str(), why.c_str());
+  }
+  return port;
 }
 
 int RunTest(const HostOptions& options, const Arguments& args) {
@@ -30,13 +51,17 @@ int RunTest(const HostOptions& options, const Arguments& args) {
     return kExitUsage;
   }
   HostSession session(options);
-  std::optional<std::string> portText = args.empty() ? StoredPortText(session) : args[0];
-  if (!portText) return kExitCallFailed;
-  const std::optional<int16_t> port = WholeNumber<int16_t>(*portText);
-  if (!port) {
-    std::fprintf(stderr, "port \"%s\" is not a whole number from -32768 to 32767\n",
-                 portText->c_str());
-    return args.empty() ? kExitCallFailed : kExitUsage;
+  std::optional<int16_t> port;
+  if (args.empty()) {
+    port = StoredPort(session);
+    if (!port) return kExitCallFailed;
+  } else {
+    std::string why;
+    port = ReadPort(session, session.library->port_from_box_text, args[0], why);
+    if (!port) {
+      std::fprintf(stderr, "port \"%s\" is not a number from -32768 to 32767\n", args[0].c_str());
+      return kExitUsage;
+    }
   }
   ConsoleWidgetDisplay display;
   const lv_status status = session.library->test_pro_port(*port, display.table());
@@ -50,17 +75,21 @@ int RunTest(const HostOptions& options, const Arguments& args) {
 
 }  // namespace
 
-const Command kTestCommand{"test", "test for a DMX USB Pro widget on one serial port",
-                           "usage: lumivane-host [options] test [PORT]\n"
-                           "The device dialog's Test on serial port PORT (default: the stored\n"
-                           "comPort of --title and --file): opens the port, asks for the serial\n"
-                           "number and gives the widget 100 ms to answer. Prints 'info:' with the\n"
-                           "hexadecimal dump of the reply and 'result:' with the reply's code\n"
-                           "(' 10' for a widget's serial number, negative for a reply that is not\n"
-                           "a widget message) or 'Nothing Recieved'. A port that does not open is\n"
-                           "reported as the dialog reports it:\n"
-                           "  Failed to open USB DMX Pro on comm port:  PORT\n"
-                           "example: lumivane-host test 3\n",
-                           RunTest};
+const Command kTestCommand{
+    "test", "test for a DMX USB Pro widget on one serial port",
+    "usage: lumivane-host [options] test [PORT]\n"
+    "The device dialog's Test on serial port PORT (default: the stored\n"
+    "comPort of --title and --file): opens the port, asks for the serial\n"
+    "number and gives the widget 100 ms to answer. PORT is read as the\n"
+    "dialog reads its port box (blanks allowed, a fraction rounded down:\n"
+    "' 4' and 4.9 are port 4); the stored comPort as init reads it (a\n"
+    "fraction rounded half to even: 2.5 is port 2). Prints 'info:' with the\n"
+    "hexadecimal dump of the reply and 'result:' with the reply's code\n"
+    "(' 10' for a widget's serial number, negative for a reply that is not\n"
+    "a widget message) or 'Nothing Recieved'. A port that does not open is\n"
+    "reported as the dialog reports it:\n"
+    "  Failed to open USB DMX Pro on comm port:  PORT\n"
+    "example: lumivane-host test 3\n",
+    RunTest};
 
 }  // namespace lumivane::host

@@ -47,6 +47,10 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(scan_pro_ports)>(Require("lumivane_tool_scan_pro_ports"));
     test_pro_port =
         reinterpret_cast<decltype(test_pro_port)>(Require("lumivane_tool_test_pro_port"));
+    port_from_box_text =
+        reinterpret_cast<decltype(port_from_box_text)>(Require("lumivane_tool_port_from_box_text"));
+    port_from_setting =
+        reinterpret_cast<decltype(port_from_setting)>(Require("lumivane_tool_port_from_setting"));
   } catch (...) {
     ::dlclose(handle_);
     throw;

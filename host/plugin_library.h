@@ -45,6 +45,8 @@ class PluginLibrary {
   decltype(&lumivane_tool_ports_unlink) ports_unlink;
   decltype(&lumivane_tool_scan_pro_ports) scan_pro_ports;
   decltype(&lumivane_tool_test_pro_port) test_pro_port;
+  decltype(&lumivane_tool_port_from_box_text) port_from_box_text;
+  decltype(&lumivane_tool_port_from_setting) port_from_setting;
 
  private:
   void* Require(const char* symbol) const;

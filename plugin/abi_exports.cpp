@@ -5,6 +5,7 @@
 
 #include "lumivane/lumivane.h"
 #include "plugin/abi_object.h"
+#include "plugin/call_by_name.h"
 #include "plugin/plugin_instance.h"
 
 using lumivane::ErrorNumber;
@@ -24,7 +25,7 @@ LUMIVANE_API lv_status lumivane_create(const char* class_name, lv_object** out) 
     if (class_name == nullptr || out == nullptr) {
       throw Failure(ErrorNumber::kInvalidCall, "lumivane_create needs a class name and a result");
     }
-    if (std::string_view(class_name) != "clsOutputDriver") {
+    if (lumivane::TextArgument(class_name, "the class name") != "clsOutputDriver") {
       throw Failure(ErrorNumber::kCannotCreate, class_name);
     }
     *out = lumivane::NewDriverObject(PluginInstance::Get().plugin());

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "plugin/abi_object.h"
 
-#include <algorithm>
+#include <glib.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -69,9 +70,9 @@ lv_status QueryInterface(lv_object* self, const char* name, lv_object** out) {
   if (out != nullptr) *out = nullptr;
   return GuardAbiCall([&] {
     Self(self);
-    Require(name, "the interface name");
     Require(out, "the result");
-    if (!IsKnownInterface(name)) throw Failure(ErrorNumber::kCannotCreate, name);
+    const std::string interface = TextArgument(name, "the interface name");
+    if (!IsKnownInterface(interface)) throw Failure(ErrorNumber::kNoInterface, interface);
     AddRef(self);
     *out = self;
   });
@@ -159,13 +160,30 @@ const char* LastErrorDescription() {
   return tLastError;
 }
 
-void SetLastErrorDescription(std::string_view text) {
-  size_t size = std::min(text.size(), kLastErrorSize - 1);
-  // Cut long texts at a character boundary, so what is left stays UTF-8.
-  if (size < text.size()) {
-    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+void SetLastErrorDescription(std::string_view text) noexcept {
+  // Hosts are promised UTF-8: what is not (a path, a name the host passed)
+  // is replaced character by character. No allocation, so failures without
+  // memory still describe themselves.
+  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  size_t size = 0;
+  while (!text.empty()) {
+    const gchar* validEnd = nullptr;
+    g_utf8_validate_len(text.data(), text.size(), &validEnd);
+    size_t valid = static_cast<size_t>(validEnd - text.data());
+    const bool cut = valid > kLastErrorSize - 1 - size;
+    if (cut) {
+      // Cut long texts at a character boundary, so what is left stays UTF-8.
+      valid = kLastErrorSize - 1 - size;
+      while (valid > 0 && (static_cast<unsigned char>(text[valid]) & 0xC0) == 0x80) --valid;
+    }
+    std::memcpy(tLastError + size, text.data(), valid);
+    size += valid;
+    if (cut || valid == text.size()) break;
+    if (size + kReplacement.size() > kLastErrorSize - 1) break;
+    std::memcpy(tLastError + size, kReplacement.data(), kReplacement.size());
+    size += kReplacement.size();
+    text.remove_prefix(valid + 1);
   }
-  std::memcpy(tLastError, text.data(), size);
   tLastError[size] = '\0';
 }
 

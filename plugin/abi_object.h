@@ -14,9 +14,10 @@ lv_object* NewDriverObject(Plugin& plugin);
 // The type description text that lumivane_type_description returns.
 const char* TypeDescription();
 
-// The thread's last failure text, and setting it.
+// The thread's last failure text, and setting it: always valid UTF-8 (bytes
+// that are not become U+FFFD), cut to 1023 bytes between characters.
 const char* LastErrorDescription();
-void SetLastErrorDescription(std::string_view text);
+void SetLastErrorDescription(std::string_view text) noexcept;
 
 // Runs body, turning anything it throws into a status and the thread's
 // last error. No exception leaves it.

@@ -178,11 +178,10 @@ std::unique_ptr<HostObject> HelperReference(lv_helper* helper) {
 
 void InvokeByName(clsOutputDriver& driver, const char* method, const lv_variant* args, int32_t argc,
                   lv_variant* result) {
-  if (method == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no method name");
+  const std::string name = TextArgument(method, "the method name");
   if (argc < 0 || (argc > 0 && args == nullptr)) {
     throw Failure(ErrorNumber::kInvalidCall, "no arguments");
   }
-  const std::string_view name(method);
   for (const MethodEntry& entry : kMethods) {
     if (!EqualsIgnoringCase(name, entry.name)) continue;
     if (argc != entry.arity) throw Failure(ErrorNumber::kWrongArgCount);

@@ -157,8 +157,9 @@ fs::path ResolvedTarget(const fs::path& path) {
 
 }  // namespace
 
-KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout)
-    : folder_(std::move(folder)), lockTimeout_(lockTimeout) {}
+KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout,
+                                           UserReports* damageReports)
+    : folder_(std::move(folder)), lockTimeout_(lockTimeout), damageReports_(damageReports) {}
 
 fs::path KeyFileSettingsStore::DefaultFolder() {
   return LumivaneConfigFolder() / "settings";
@@ -210,9 +211,25 @@ std::string KeyFileSettingsStore::Read(std::string_view app, std::string_view se
                                        std::string_view key) {
   try {
     return ReadChecked(app, section, key);
-  } catch (const Failure&) {
-    return {};  // what cannot be read reads as empty; the file is left alone
+  } catch (const Failure& failure) {
+    // What cannot be read reads as empty; the file is left alone.
+    if (failure.number() == static_cast<int32_t>(ErrorNumber::kSettingsCorrupt)) {
+      ReportDamageOnce(FileFor(app), failure.description());
+    }
+    return {};
   }
+}
+
+void KeyFileSettingsStore::ReportDamageOnce(const fs::path& path, std::string_view description) {
+  if (damageReports_ == nullptr) return;
+  // The same file until it is replaced or written: device, inode, size, time.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;
+  const std::string identity = path.string() + '\n' + std::to_string(info.st_dev) + ':' +
+                               std::to_string(info.st_ino) + ':' + std::to_string(info.st_size) +
+                               ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+                               std::to_string(info.st_mtim.tv_nsec);
+  if (damageReported_.insert(identity).second) damageReports_->ShowMessage(description);
 }
 
 std::string KeyFileSettingsStore::ReadChecked(std::string_view app, std::string_view section,

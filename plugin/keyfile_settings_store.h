@@ -3,10 +3,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include "core/settings_store.h"
+#include "core/user_reports.h"
 
 namespace lumivane {
 
@@ -16,7 +18,7 @@ namespace lumivane {
 // with one group per section and the values as GKeyFile strings (so blanks
 // and any characters survive).
 //
-// Escaping: in file names every byte outside [A-Za-z0-9_- ] and a '.' at
+// Escaping: in file names every byte outside [A-Za-z0-9_-. ] and a '.' at
 // the start become %XX (upper-case hex), so "/", ".." and control
 // characters can never address a path outside the folder; the empty name is
 // "%". In group and key names '%', '[', ']', '=', control characters, bytes
@@ -28,11 +30,18 @@ namespace lumivane {
 // Writes are atomic (temporary file, fsync, rename) under an flock on
 // "<file>.lock", keep the file's mode (and a symbolic link, by replacing its
 // target), and never overwrite a file that does not parse.
+//
+// Read takes a file that does not parse as empty; with damage reports it
+// also says so, once for each damaged file (a file replaced or changed
+// since is another one), with the file and the reason.
 class KeyFileSettingsStore final : public SettingsStore {
  public:
+  static constexpr std::chrono::milliseconds kLockTimeout{5000};
+
   // A write waits at most lockTimeout for another process's write.
   explicit KeyFileSettingsStore(std::filesystem::path folder,
-                                std::chrono::milliseconds lockTimeout = std::chrono::seconds(5));
+                                std::chrono::milliseconds lockTimeout = kLockTimeout,
+                                UserReports* damageReports = nullptr);
   // The folder for the current user ($XDG_CONFIG_HOME, else ~/.config).
   static std::filesystem::path DefaultFolder();
 
@@ -50,8 +59,12 @@ class KeyFileSettingsStore final : public SettingsStore {
   static std::string EscapeGroupName(std::string_view name);
 
  private:
+  void ReportDamageOnce(const std::filesystem::path& path, std::string_view description);
+
   std::filesystem::path folder_;
   std::chrono::milliseconds lockTimeout_;
+  UserReports* damageReports_;
+  std::set<std::string> damageReported_;  // path and identity of each file
 };
 
 }  // namespace lumivane

@@ -22,7 +22,8 @@ namespace {
 class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
-      : settings_(KeyFileSettingsStore::DefaultFolder()),
+      : settings_(KeyFileSettingsStore::DefaultFolder(), KeyFileSettingsStore::kLockTimeout,
+                  &reports_),
         transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
         pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
@@ -35,9 +36,9 @@ class RealPluginInstance final : public PluginInstance {
 
  private:
   DriverState state_;
-  KeyFileSettingsStore settings_;
   StderrUserReports stderrReports_;
   ToolkitUserReports reports_{stderrReports_};
+  KeyFileSettingsStore settings_;
   Transmitter transmitter_;
   WidgetLink pro_;
   SystemSleeper sleeper_;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Exports for set-up tools, beside the host contract.
+#include "core/com_port_setting.h"
 #include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/plugin_instance.h"
 #include "prowidget/port_map_posix.h"
+#include "ui/port_text.h"
 
 using lumivane::CopyText;
 using lumivane::ErrorNumber;
@@ -127,6 +129,25 @@ LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* dis
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
     lumivane::PluginInstance::Get().probes().ScanProPorts(callbacks);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_port_from_box_text(const char* text, int16_t* port) {
+  if (port != nullptr) *port = 0;
+  return GuardAbiCall([&] {
+    RequireResult(port);
+    const std::string typed = TextArgument(text, "the port text");
+    const std::optional<int16_t> read = lumivane::ReadPortText(typed);
+    if (!read) throw Failure(ErrorNumber::kTypeMismatch, "\"" + typed + "\" is no port number");
+    *port = *read;
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_port_from_setting(const char* text, int16_t* port) {
+  if (port != nullptr) *port = 0;
+  return GuardAbiCall([&] {
+    RequireResult(port);
+    *port = lumivane::ConvertComPortSetting(TextArgument(text, "the comPort text"));
   });
 }
 

@@ -100,6 +100,23 @@ class GroupFrame final : public Fl_Box {
   }
 };
 
+// An option whose handler runs on every click, also on the option already
+// selected (so its release always calls back), but not when the press is
+// dragged off the control before it is released.
+class ClickOption final : public Fl_Round_Button {
+ public:
+  using Fl_Round_Button::Fl_Round_Button;
+
+  int handle(int event) override {
+    if (event != FL_RELEASE || Fl::event_inside(this)) return Fl_Round_Button::handle(event);
+    const Fl_When always = when();
+    when(static_cast<uchar>(always & ~FL_WHEN_NOT_CHANGED));
+    const int handled = Fl_Round_Button::handle(event);
+    when(always);
+    return handled;
+  }
+};
+
 }  // namespace
 
 DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
@@ -120,8 +137,7 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
       Make<Fl_Round_Button>(ToPixels({180, 210, 2400, 360}, kFrame1), "Enttec Open DMX USB");
   optOpenDMXUSB_->type(FL_RADIO_BUTTON);
 
-  optDMXUSBpro_ =
-      Make<Fl_Round_Button>(ToPixels({180, 480, 2745, 390}, kFrame1), "Enttec DMX USB Pro");
+  optDMXUSBpro_ = Make<ClickOption>(ToPixels({180, 480, 2745, 390}, kFrame1), "Enttec DMX USB Pro");
   optDMXUSBpro_->type(FL_RADIO_BUTTON);
   optDMXUSBpro_->value(1);
   // Every click runs the scan, also one on the option already selected.

@@ -7,7 +7,9 @@
 namespace lumivane {
 
 void ToolkitUserReports::ShowMessage(std::string_view text) {
-  if (ToolkitDisplayIsOpen()) {
+  // Opens the display itself: a report made before the dialog ever opened
+  // (a failing init) must still reach a user who has a screen.
+  if (OpenToolkitDisplay()) {
     ShowToolkitMessageBox(text);
   } else {
     fallback_.ShowMessage(text);

@@ -5,8 +5,9 @@
 
 namespace lumivane {
 
-// Message boxes of the toolkit once the dialog has opened the display;
-// before that, or where there is none, the fallback (standard error).
+// Message boxes of the toolkit wherever a display can be opened, whether
+// or not the dialog has opened it yet; where there is none, the fallback
+// (standard error).
 class ToolkitUserReports final : public UserReports {
  public:
   explicit ToolkitUserReports(UserReports& fallback) : fallback_(fallback) {}

@@ -84,7 +84,8 @@ typedef struct lv_output_driver_ops {
   uint32_t (*AddRef)(lv_object* self);
   uint32_t (*Release)(lv_object* self); /* the object goes away at 0 */
   /* Known interfaces: "_clsOutputDriver", "IDispatch", "IUnknown" (any
-   * case). On success *out is self with one more reference. */
+   * case); any other name fails with 430. On success *out is self with one
+   * more reference. */
   lv_status (*QueryInterface)(lv_object* self, const char* interface_name, lv_object** out);
   /* Call a method by name (any case) with argc arguments in declaration
    * order. Integers and booleans convert as automation does; a text

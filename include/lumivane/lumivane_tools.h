@@ -56,6 +56,16 @@ typedef struct lv_widget_display {
  * shows them. Blocks 50 ms for every port that opens. */
 LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* display);
 
+/* Port numbers read as the plug-in reads them, for tools that mirror it.
+ * From the text of the dialog's port box: a decimal number, blanks around
+ * it allowed, a fraction rounded down (" 4" and 4.9 give 4); fails with 13
+ * for a text that is not such a number or does not fit 16 bits.
+ * From a stored "comPort" text, as init reads it: empty gives 0, a fraction
+ * rounds half to even (" 7 " gives 7, 2.5 gives 2); fails with 13 for a
+ * text that is not a number, 6 for one outside -32768..32767. */
+LUMIVANE_API lv_status lumivane_tool_port_from_box_text(const char* text, int16_t* port);
+LUMIVANE_API lv_status lumivane_tool_port_from_setting(const char* text, int16_t* port);
+
 /* The dialog's Test on one port: opens it unless a port is open, asks for
  * the serial number, waits 100 ms and shows the outcome on display. The
  * port stays open until the plug-in file is unloaded or a scan closes it. */

@@ -3,6 +3,7 @@
 // UTF-8 through the C boundary: every call returns its status, no call
 // crashes, a refused call changes nothing and reaches no device, and every
 // reference the plug-in took is given back.
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -188,6 +189,11 @@ const std::vector<BadCall>& BadCalls() {
        }},
       {"QueryInterface(NULL out)",
        [](lv_object* o, lv_helper*) { return o->ops->QueryInterface(o, "IUnknown", nullptr); }},
+      {"QueryInterface(invalid UTF-8 name)",
+       [](lv_object* o, lv_helper*) {
+         lv_object* r;
+         return o->ops->QueryInterface(o, "IUnknown\xff", &r);
+       }},
       {"SetChannel(NULL Channel)",
        [](lv_object* o, lv_helper*) {
          lv_bool r;
@@ -217,6 +223,10 @@ const std::vector<BadCall>& BadCalls() {
        }},
       {"Invoke(NULL method)",
        [](lv_object* o, lv_helper*) { return o->ops->Invoke(o, nullptr, nullptr, 0, nullptr); }},
+      {"Invoke(invalid UTF-8 method)",
+       [](lv_object* o, lv_helper*) {
+         return o->ops->Invoke(o, "Plugin\xff", nullptr, 0, nullptr);
+       }},
       {"Invoke(NULL arguments)",
        [](lv_object* o, lv_helper*) {
          return o->ops->Invoke(o, "SetChannel", nullptr, 2, nullptr);
@@ -262,6 +272,7 @@ TEST_F(HostCallFaults, NullPointersAndInvalidTextsAreRefusedAndChangeNothing) {
     const uint32_t refs = helper.refs;
     EXPECT_EQ(bad.call(object, helper.get()), kInvalid);
     EXPECT_STRNE(LastErrorDescription(), "");
+    EXPECT_TRUE(g_utf8_validate(LastErrorDescription(), -1, nullptr)) << LastErrorDescription();
     EXPECT_EQ(Take(fake.state), before);
     EXPECT_EQ(fake.log, calls);  // no fake was reached
     EXPECT_EQ(helper.refs, refs);

@@ -130,6 +130,38 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
   }
 }
 
+// The user learns why nothing lights: once per damaged file, not at every
+// read, and again only for another damaged file in its place.
+TEST_F(SettingsFaults, DamagedFileAtInitIsReportedOnceWithTheFileAndTheReason) {
+  uitest::RecordingReports reports;
+  KeyFileSettingsStore reporting(folder, KeyFileSettingsStore::kLockTimeout, &reports);
+  const std::string damaged = "this is not a settings file\n";
+  PutFile(file, damaged);
+  const std::string head =
+      "The settings file is damaged and was left unchanged: " + file.string() + ": ";
+
+  const InitOutcome first = InitWith(reporting);
+  EXPECT_FALSE(first.failed);
+  EXPECT_EQ(first.deviceType, "");
+  EXPECT_EQ(first.opens, 0);
+  ASSERT_EQ(reports.messages.size(), 1u);
+  EXPECT_TRUE(reports.messages[0].starts_with(head)) << reports.messages[0];
+  EXPECT_GT(reports.messages[0].size(), head.size()) << "no reason given";
+
+  EXPECT_FALSE(InitWith(reporting).failed);
+  EXPECT_EQ(reports.messages.size(), 1u) << "reported again for the same file";
+  EXPECT_EQ(FileBytes(file), damaged);
+
+  PutFile(file, "comPort=3\n[Plugins\\liblumivane.so]\n");  // damaged another way
+  EXPECT_FALSE(InitWith(reporting).failed);
+  ASSERT_EQ(reports.messages.size(), 2u);
+  EXPECT_TRUE(reports.messages[1].starts_with(head)) << reports.messages[1];
+
+  PutFile(file, kGoodFile);
+  EXPECT_EQ(InitWith(reporting).comPort, 3);
+  EXPECT_EQ(reports.messages.size(), 2u);
+}
+
 TEST_F(SettingsFaults, FileThatCannotBeReadReadsEmptyAndWriteFails) {
   // A folder where the file should be: unreadable for root too.
   fs::create_directories(file);

@@ -78,6 +78,7 @@ const BadCall kBadCalls[] = {
     {"UnknownMethod", "SetChannels", {I4(5), I4(200)}, 438},
     {"BlankInName", "Set Channel", {I4(5), I4(200)}, 438},
     {"EmptyName", "", {}, 438},
+    {"InvalidUtf8Name", "Plugin\xff", {}, 5},
     {"TooFewArguments", "SetChannel", {I4(5)}, 450},
     {"TooManyArguments", "SetChannel", {I4(5), I4(200), I4(1)}, 450},
     {"ArgumentsToEnable", "Enable", {I4(1)}, 450},
@@ -209,6 +210,29 @@ TEST(LastErrorDescription, LongTextIsCutBetweenCharacters) {
   SetLastErrorDescription("");
 }
 
+// What the host reads back is UTF-8 whatever went into it.
+TEST(LastErrorDescription, InvalidBytesAreReplaced) {
+  const struct {
+    std::string_view in;
+    std::string_view out;
+  } cases[] = {
+      {"cls\xffOutputDriver", "cls\uFFFDOutputDriver"},
+      {"cut \xc3", "cut \uFFFD"},
+      {"overlong \xc0\xaf/", "overlong \uFFFD\uFFFD/"},
+      {std::string_view("nul\0byte", 8), "nul\uFFFDbyte"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},
+  };
+  for (const auto& c : cases) {
+    SetLastErrorDescription(c.in);
+    EXPECT_EQ(std::string_view(LastErrorDescription()), c.out) << c.in;
+  }
+  SetLastErrorDescription(std::string(3000, '\xff'));
+  const std::string_view kept = LastErrorDescription();
+  EXPECT_GT(kept.size(), 1000u);
+  EXPECT_TRUE(g_utf8_validate(kept.data(), static_cast<gssize>(kept.size()), nullptr));
+  SetLastErrorDescription("");
+}
+
 TEST_F(Abi, ReferenceCountingAndInterfaces) {
   EXPECT_EQ(object->ops->AddRef(object), 2u);
   for (const char* name : {"_clsOutputDriver", "IDispatch", "iunknown", "_CLSOUTPUTDRIVER"}) {
@@ -218,8 +242,12 @@ TEST_F(Abi, ReferenceCountingAndInterfaces) {
     EXPECT_EQ(object->ops->Release(object), 2u);
   }
   lv_object* none = object;
-  EXPECT_NE(object->ops->QueryInterface(object, "IClassFactory", &none), 0);
+  EXPECT_EQ(object->ops->QueryInterface(object, "IClassFactory", &none), 430);
+  EXPECT_STREQ(LastErrorDescription(),
+               "Class does not support Automation or does not support expected interface: "
+               "IClassFactory");
   EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(object->ops->QueryInterface(object, "IUnknown\xff", &none), 5);
   EXPECT_EQ(object->ops->Release(object), 1u);
 }
 

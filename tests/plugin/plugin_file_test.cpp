@@ -94,6 +94,8 @@ TEST_F(PluginFile, CreatesOnlyItsClass) {
   EXPECT_EQ(object, nullptr);
   EXPECT_NE(std::string(describe()).find("clsOutputDriverX"), std::string::npos) << describe();
   EXPECT_EQ(create(nullptr, &object), 5);
+  EXPECT_EQ(create("cls\xffOutputDriver", &object), 5);
+  EXPECT_EQ(std::string(describe()).find('\xff'), std::string::npos) << describe();
   EXPECT_EQ(create("clsOutputDriver", nullptr), 5);
 
   ASSERT_EQ(create("clsOutputDriver", &object), 0);

@@ -83,7 +83,10 @@ TEST_F(ScanCommandTest, TestShowsTheCode) {
       {"test 5", 0, "info: \nresult: Nothing Recieved\n", ""},
       {"test 7", 0, "info: \nresult: \n",
        "lumivane: Failed to open USB DMX Pro on comm port:  7\n"},
-      {"test 3.5", 2, "", "port \"3.5\" is not a whole number from -32768 to 32767\n"},
+      {"test ' 3'", 0, "info: 7E A 4 0 5 0 0 0 E7 \nresult:  10\n", ""},
+      {"test 3.9", 0, "info: 7E A 4 0 5 0 0 0 E7 \nresult:  10\n", ""},
+      {"test 3x", 2, "", "port \"3x\" is not a number from -32768 to 32767\n"},
+      {"test 32768", 2, "", "port \"32768\" is not a number from -32768 to 32767\n"},
       {"test 3 4", 2, "", "usage: test [PORT]\n"},
   };
   for (const Case& c : cases) {
@@ -95,12 +98,32 @@ TEST_F(ScanCommandTest, TestShowsTheCode) {
   }
 }
 
+// The stored text converts as init converts it: blanks allowed, halves to
+// the even neighbour.
 TEST_F(ScanCommandTest, TestWithoutAPortUsesTheStoredOne) {
   ports.Widget(3);
-  EXPECT_EQ(Host("settings set comPort 3").status, 0);
-  const HostRun run = Host("test");
-  EXPECT_EQ(run.out, "info: 7E A 4 0 78 56 34 12 E7 \nresult:  10\n");
-  EXPECT_EQ(run.status, 0) << run.err;
+  ports.Widget(2).SetSerial(0x00000002);
+  struct Case {
+    const char* stored;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"3", 0, "info: 7E A 4 0 78 56 34 12 E7 \nresult:  10\n", ""},
+      {"' 3 '", 0, "info: 7E A 4 0 78 56 34 12 E7 \nresult:  10\n", ""},
+      {"2.5", 0, "info: 7E A 4 0 2 0 0 0 E7 \nresult:  10\n", ""},
+      {"COM3", 1, "", "the stored comPort \"COM3\" failed with 13: Type mismatch\n"},
+      {"32768", 1, "", "the stored comPort \"32768\" failed with 6: Overflow\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_EQ(Host(std::string("settings set comPort ") + c.stored).status, 0);
+    const HostRun run = Host("test");
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+  }
 }
 
 }  // namespace

@@ -41,11 +41,26 @@ for _ in $(seq 50); do [ -e "$config/lumivane/ports/com3" ] && break; sleep 0.1;
 
 timeout 40 "$host" configure >"$out" 2>&1 &
 host_pid=$!
+# No Open DMX USB is plugged in: init says so in a box first.
+"$close_window" "Lumivane DMX Pro Driver" 20 || { echo "init showed no box"; kill "$host_pid"; cat "$out"; exit 1; }
 title="Choose DMX interface device"
 if command -v xdotool >/dev/null 2>&1; then
   # Real clicks through the server: Test (35,103 68x24), then OK (181,177 83x29).
   window=$(timeout 20 xdotool search --sync --name "$title" | head -1)
   [ -n "$window" ] || { echo "the dialog did not appear"; kill "$host_pid"; cat "$out"; exit 1; }
+  requests() { grep -c "label 10" "$config/sim.txt"; }
+  # The DMX USB Pro option (24,54 183x26): pressed, dragged off, released is
+  # no click, and runs no scan.
+  xdotool mousemove --window "$window" 115 67 mousedown 1 sleep 0.2 \
+    mousemove --window "$window" 250 8 sleep 0.2 mouseup 1
+  sleep 0.5
+  [ "$(requests)" -eq 0 ] || { echo "a press dragged off the option ran the scan"; kill "$host_pid"; cat "$config/sim.txt"; exit 1; }
+  # A click runs it, and so does one on the option already selected.
+  for clicks in 1 2; do
+    xdotool mousemove --window "$window" 115 67 click 1
+    sleep 0.5
+    [ "$(requests)" -eq "$clicks" ] || { echo "click $clicks on the option ran no scan"; kill "$host_pid"; cat "$config/sim.txt"; exit 1; }
+  done
   xdotool mousemove --window "$window" 69 115 click 1
   sleep 0.5
   xdotool mousemove --window "$window" 222 191 click 1
@@ -64,7 +79,7 @@ if command -v xdotool >/dev/null 2>&1; then
   "$host" settings >"$out" 2>&1
   expect_line 'comPort: "3"'
   expect_line 'DeviceType: "DMXUSBpro"'
-  grep -q "label 10" "$config/sim.txt" || { echo "Test sent no serial number request"; cat "$config/sim.txt"; exit 1; }
+  [ "$(requests)" -eq 3 ] || { echo "Test sent no serial number request"; cat "$config/sim.txt"; exit 1; }
   grep -q "label 6" "$config/sim.txt" || { echo "OK opened no widget"; cat "$config/sim.txt"; exit 1; }
 fi
 echo "passed: dialog opened, Test and OK clicked, closed by its close box"
