@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "host/driver_client.h"
@@ -191,6 +192,21 @@ TEST_F(WidgetEndToEndTest, AStalledWidgetTimesTheWriteOutAndKeepsTheLevel) {
   EXPECT_EQ(widget.Levels()[2], 6);
 }
 
+TEST_F(WidgetEndToEndTest, TermOnAStalledWidgetReturnsWithinTheWriteTimeout) {
+  WidgetSimulator widget;
+  UseWidgetOn(3, widget);
+  ASSERT_TRUE(Init().ok());
+  ASSERT_TRUE(widget.WaitForMessages(1, 5s));
+  widget.SetReading(false);
+  CallOutcome outcome;
+  for (int i = 0; i < 5000 && outcome.ok(); ++i) outcome = Set(1, i % 200 + 1);
+  ASSERT_EQ(outcome.status, 8022) << outcome.description;
+  const auto start = std::chrono::steady_clock::now();
+  bool result = true;
+  EXPECT_TRUE(driver_->Term(result).ok());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "the write timeout is 1 s";
+}
+
 TEST_F(WidgetEndToEndTest, AVanishedWidgetIsGoneAndALaterInitReopensCleanly) {
   auto widget = std::make_unique<WidgetSimulator>();
   UseWidgetOn(3, *widget);
@@ -208,6 +224,50 @@ TEST_F(WidgetEndToEndTest, AVanishedWidgetIsGoneAndALaterInitReopensCleanly) {
   ASSERT_TRUE(Set(9, 99).ok());
   ASSERT_TRUE(replacement.WaitForMessages(2, 5s));
   EXPECT_EQ(replacement.Levels()[8], 99);
+}
+
+// A widget that reads slower than we write: the pty's buffer is full when
+// the host ends, so whatever a close discards shows as missing frames.
+class SlowWidgetEndToEndTest : public WidgetEndToEndTest {
+ protected:
+  static constexpr uint32_t kLinkRate = 500'000;
+  static constexpr int kCalls = 40;  // 20 KB, more than a pty buffers
+  static constexpr int kCycles = 12;
+
+  // Each cycle: init, kCalls SetChannel calls, `end` at once; then every
+  // frame must arrive, the last one last.
+  void PlayCycles(const std::function<void()>& end) {
+    WidgetSimulator widget;
+    widget.SetLinkRate(kLinkRate);
+    UseWidgetOn(3, widget);
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+      widget.ClearMessages();
+      ASSERT_TRUE(Init().ok()) << cycle;
+      for (int i = 1; i <= kCalls; ++i) ASSERT_TRUE(Set(1, i).ok()) << cycle;
+      end();
+      ASSERT_TRUE(widget.WaitForMessages(1 + kCalls, 5s)) << "cycle " << cycle;
+      ASSERT_TRUE(widget.WaitForPortOpen(false, 5s)) << cycle;
+      EXPECT_EQ(widget.FrameCount(), 1u + kCalls) << "cycle " << cycle;
+      EXPECT_EQ(widget.Levels()[0], kCalls) << "cycle " << cycle;
+      EXPECT_EQ(widget.DroppedBytes(), 0u) << "cycle " << cycle;
+    }
+  }
+};
+
+TEST_F(SlowWidgetEndToEndTest, TermDeliversEveryFrameBeforeIt) {
+  PlayCycles([&] {
+    bool result = true;
+    ASSERT_TRUE(driver_->Term(result).ok());
+  });
+}
+
+TEST_F(SlowWidgetEndToEndTest, UnloadDeliversEveryFrameBeforeIt) {
+  PlayCycles([&] {
+    driver_.reset();  // released without Term, then the file unloaded
+    library_.reset();
+    library_ = std::make_unique<PluginLibrary>(LUMIVANE_PLUGIN_FILE);
+    driver_ = std::make_unique<DriverClient>(*library_);
+  });
 }
 
 TEST_F(WidgetEndToEndTest, ThePortMapThroughTheToolCalls) {
