@@ -99,7 +99,7 @@ FadeRun Fade(const Push& push, sim::WidgetSimulator& widget) {
   int64_t reached = -1;  // step * (kChannels + 1) + channels done
   for (const auto& message : widget.Messages()) {
     const auto& payload = message.frame.payload;
-    if (message.frame.label != kLabelDmxOutput) continue;
+    if (message.frame.label != kLabelDmxOutput || payload.size() == 1) continue;  // initial frame
     if (payload.size() != kChannels + 1 || payload[0] != 0) {
       ++run.corrupted;
       continue;
@@ -174,7 +174,7 @@ class FadeSection final : public Section {
     const FadeRun run =
         Fade([&](int32_t channel, int32_t value) { return session_->SetChannel(channel, value); },
              widget);
-    session_->UseWidgetOn(kPluginPort, "/nonexistent");  // let go of the simulator
+    session_->Stop();  // let go of the simulator
     return run;
   }
 

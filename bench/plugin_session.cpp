@@ -39,6 +39,12 @@ PluginSession::~PluginSession() {
   library_.reset();
 }
 
+void PluginSession::Stop() {
+  bool result = false;
+  if (initialised_) driver_->Term(result);
+  initialised_ = false;
+}
+
 void PluginSession::UseWidgetOn(int port, const std::string& devicePath) {
   bool result = false;
   if (initialised_) driver_->Term(result);

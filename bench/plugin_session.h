@@ -37,6 +37,9 @@ class PluginSession {
   // Term, the settings "DeviceType" and "comPort", init.
   void UseWidgetOn(int port, const std::string& devicePath);
 
+  // Term, when the plug-in was started.
+  void Stop();
+
   // SetChannel through the object's operations table, as a host calls it.
   lv_status SetChannel(int32_t channel, int32_t value) {
     lv_bool result = LV_FALSE;

@@ -16,8 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kIdlePoll = std::chrono::milliseconds(5);
-// What the link rate may take in one go after a pause.
-constexpr auto kLinkBurst = std::chrono::milliseconds(2);
+// What the link rate may take in one go after a pause: enough that a busy
+// machine, late to wake this thread, does not slow the link below its rate.
+constexpr auto kLinkBurst = std::chrono::milliseconds(8);
 
 // A DMX packet on the line at 250 kbit/s: break, mark after break, then 44 us
 // for each slot (the start code and the channels).
