@@ -9,6 +9,8 @@
 // through the C ABI, and a blocking push beside it (the frame built and
 // written through the serial component on every call, as the link once
 // did), so that the old and the new link are compared in one run.
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "bench/plugin_session.h"
+#include "bench/pty_wire.h"
 #include "bench/sample_stats.h"
 #include "bench/section.h"
 #include "host/widget_simulator.h"
@@ -141,6 +144,20 @@ FadeRun Fade(const Push& push, sim::WidgetSimulator& widget) {
   return run;
 }
 
+// What a pty holds that its far end has not read: ahead of the simulator,
+// every frame waits behind that much once the line is full.
+size_t PtyBufferBytes() {
+  Pty pty;
+  const int fd = pty.nonBlockingTerminal();
+  std::array<char, 512> block{};
+  size_t held = 0;
+  for (ssize_t n = 1; n > 0 && held < (1u << 24);) {
+    n = ::write(fd, block.data(), block.size());
+    if (n > 0) held += static_cast<size_t>(n);
+  }
+  return held;
+}
+
 std::string SpreadText(const Spread& s) {
   return FormatNs(s.p50) + " / " + FormatNs(s.p99) + " / " + FormatNs(s.max);
 }
@@ -158,6 +175,7 @@ class FadeSection final : public Section {
     // Made here, not with the section: it points XDG_CONFIG_HOME at its own
     // folder, which the sections measured before must not see.
     session_ = std::make_unique<PluginSession>();
+    ptyBytes_ = PtyBufferBytes();
     for (const uint32_t rate : {1'000'000u, 250'000u}) {
       AddRows(table, rate, "blocking push (before)", RunBlocking(rate), false);
       AddRows(table, rate, "C ABI", RunPlugin(rate), rate == 1'000'000u);
@@ -231,13 +249,19 @@ class FadeSection final : public Section {
         goals ? std::optional<bool>(held.p99 < 2 * frameTimeNs && run.finalArrived &&
                                     run.corrupted == 0)
               : std::nullopt;
-    table.Add({"  " + name + ": state at the widget after the step p50/p99/max; final; corrupted",
-               arrived, FormatNs(2 * frameTimeNs) + " two frame times", "-",
-               goals ? "p99 < 2 frame times; final; 0" : "report", heldMet});
+    table.Add(
+        {"  " + name + ": state at the widget after the step p50/p99/max; final; corrupted",
+         arrived,
+         FormatNs(ptyBytes_ * 1e9 / rate) + " a full pty (" + FormatBytes(ptyBytes_) +
+             ") at the link's rate",
+         "-",
+         goals ? "p99 < 2 frame times (" + FormatNs(2 * frameTimeNs) + "); final; 0" : "report",
+         heldMet});
   }
 
   BenchOptions options_;
   std::unique_ptr<PluginSession> session_;
+  size_t ptyBytes_ = 0;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 namespace lumivane {
 
 void PortScan::ScanProPorts(WidgetDisplay& display) {
+  pro_.FinishSending();  // the frames the link holds go before the port does
   for (int16_t port = kFirstPort; port <= kLastPort; ++port) {
     ProbePort(port, display);
     ListPort(port, display);

@@ -10,6 +10,7 @@ namespace lumivane {
 
 void TestProPort(Transmitter& transmitter, ProLink& pro, ReplyParser& parser, Sleeper& sleeper,
                  UserReports& reports, int16_t comPort, WidgetDisplay& display) {
+  pro.FinishSending();  // the frames the link holds go first
   auto portIsClosed = [&] { return !transmitter.MSComm1().PortOpen(); };
   if (GuardedTest(portIsClosed)) {
     GuardedStep([&] { transmitter.MSComm1().SetCommPort(comPort); });

@@ -159,6 +159,24 @@ void SerialPortPosix::Output(std::string_view data) {
   }
 }
 
+size_t SerialPortPosix::OutputWithoutWaiting(std::string_view data) {
+  RequireOpen();
+  size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = ::write(fd_, data.data() + sent, data.size() - sent);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    const int error = n < 0 ? errno : EAGAIN;
+    if (error == EINTR) continue;
+    if (error == EAGAIN) break;
+    if (IsHangUp(error)) DeviceGone(std::strerror(error));
+    throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
+  }
+  return sent;
+}
+
 void SerialPortPosix::Receive() {
   RequireOpen();
   // A device that floods the line cannot keep us here: at most this many
