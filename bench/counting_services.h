@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "plugin/user_reports.h"
-#include "prowidget/widget_display.h"
+#include "core/user_reports.h"
+#include "core/widget_display.h"
 
 namespace lumivane::bench {
 

@@ -24,8 +24,8 @@
 #include "bench/pty_wire.h"
 #include "bench/sample_stats.h"
 #include "bench/section.h"
+#include "core/failure.h"
 #include "host/widget_simulator.h"
-#include "plugin/failure.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_message.h"
 

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 
 namespace lumivane::bench {
 namespace {

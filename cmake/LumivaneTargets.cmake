@@ -23,12 +23,16 @@ function(lumivane_sanitize target)
   endif()
 endfunction()
 
+# The public C headers, included as "lumivane/...".
+add_library(lumivane_headers INTERFACE)
+target_include_directories(lumivane_headers INTERFACE ${PROJECT_SOURCE_DIR}/include)
+
 # A library of the plug-in: static, position independent, hidden symbols.
 function(lumivane_library target)
   add_library(${target} STATIC ${ARGN})
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden C_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON)
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   lumivane_warnings(${target})
   lumivane_sanitize(${target})
 endfunction()
@@ -38,7 +42,7 @@ function(lumivane_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock_main GTest::gtest Threads::Threads)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   lumivane_warnings(${name})
   lumivane_sanitize(${name})
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 30 PROPERTIES TIMEOUT 120 LABELS "${T_LABELS}")

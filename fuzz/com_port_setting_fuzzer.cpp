@@ -9,9 +9,9 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "plugin/com_port_setting.h"
-#include "plugin/failure.h"
-#include "plugin/number_text.h"
+#include "core/com_port_setting.h"
+#include "core/failure.h"
+#include "core/number_text.h"
 
 using namespace lumivane;
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "plugin/com_port_setting.h"
-#include "plugin/number_text.h"
+#include "core/com_port_setting.h"
+#include "core/number_text.h"
 #include "ui/port_text.h"
 
 using namespace lumivane;

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "fuzz/fuzz_check.h"
-#include "plugin/failure.h"
+#include "core/failure.h"
 #include "plugin/keyfile_settings_store.h"
 
 using namespace lumivane;

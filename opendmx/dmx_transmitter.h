@@ -12,7 +12,7 @@
 
 #include "opendmx/d2xx.h"
 #include "opendmx/monotonic_clock.h"
-#include "plugin/driver_state.h"
+#include "core/driver_state.h"
 
 namespace lumivane {
 

@@ -8,8 +8,8 @@
 #include "opendmx/d2xx.h"
 #include "opendmx/dmx_transmitter.h"
 #include "opendmx/monotonic_clock.h"
-#include "plugin/interface_links.h"
-#include "plugin/user_reports.h"
+#include "core/interface_links.h"
+#include "core/user_reports.h"
 
 namespace lumivane {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "include/lumivane/lumivane.h"
+#include "lumivane/lumivane.h"
 #include "plugin/abi_object.h"
 #include "plugin/plugin_instance.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "include/lumivane/lumivane.h"
-#include "plugin/output_driver.h"
+#include "lumivane/lumivane.h"
+#include "core/output_driver.h"
 
 namespace lumivane {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/number_text.h"
+#include "core/number_text.h"
 
 namespace lumivane {
 namespace {

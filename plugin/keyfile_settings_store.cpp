@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <glib.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +14,8 @@
 #include <memory>
 #include <thread>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
+#include "posix/user_folders.h"
 
 namespace lumivane {
 namespace {
@@ -57,19 +57,6 @@ void AppendHex(std::string& out, unsigned char c) {
 
 std::string SystemError(std::string_view what, const fs::path& path, int error) {
   return std::string(what) + " " + path.string() + ": " + std::strerror(error);
-}
-
-// The home folder of the account, for a process started without HOME.
-std::string HomeFromPasswd() {
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && found->pw_dir != nullptr && *found->pw_dir == '/') {
-    return found->pw_dir;
-  }
-  return "/";
 }
 
 enum class Load { kMissing, kLoaded };
@@ -170,24 +157,10 @@ fs::path ResolvedTarget(const fs::path& path) {
 
 }  // namespace
 
-std::string PluginSection(std::string_view pluginFile) {
-  return "Plugins\\" + std::string(pluginFile);
-}
-
 KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout)
     : folder_(std::move(folder)), lockTimeout_(lockTimeout) {}
 
-fs::path KeyFileSettingsStore::DefaultFolder() {
-  fs::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    base = fs::path(home) / ".config";
-  } else {
-    base = fs::path(HomeFromPasswd()) / ".config";
-  }
-  return base / "lumivane" / "settings";
-}
+fs::path KeyFileSettingsStore::DefaultFolder() { return LumivaneConfigFolder() / "settings"; }
 
 std::string KeyFileSettingsStore::EscapeFileName(std::string_view name) {
   if (name.empty()) return "%";

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/settings_store.h"
+#include "core/settings_store.h"
 
 namespace lumivane {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "plugin/output_driver.h"
-#include "prowidget/widget_display.h"
+#include "core/output_driver.h"
+#include "core/widget_display.h"
 
 namespace lumivane {
 

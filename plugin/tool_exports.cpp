@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Exports for set-up tools, beside the host contract.
-#include "include/lumivane/lumivane_tools.h"
+#include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/plugin_instance.h"
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 
 using lumivane::CopyText;
 using lumivane::ErrorNumber;

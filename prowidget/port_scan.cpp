@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "plugin/guarded_step.h"
-#include "plugin/number_text.h"
+#include "core/guarded_step.h"
+#include "core/number_text.h"
 
 namespace lumivane {
 

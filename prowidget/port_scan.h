@@ -4,11 +4,11 @@
 #include <array>
 #include <cstdint>
 
-#include "plugin/interface_links.h"
-#include "plugin/sleeper.h"
+#include "core/interface_links.h"
+#include "core/sleeper.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/transmitter.h"
-#include "prowidget/widget_display.h"
+#include "core/widget_display.h"
 
 namespace lumivane {
 

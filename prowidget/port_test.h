@@ -3,12 +3,12 @@
 
 #include <cstdint>
 
-#include "plugin/interface_links.h"
-#include "plugin/sleeper.h"
-#include "plugin/user_reports.h"
+#include "core/interface_links.h"
+#include "core/sleeper.h"
+#include "core/user_reports.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/transmitter.h"
-#include "prowidget/widget_display.h"
+#include "core/widget_display.h"
 
 namespace lumivane {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/user_reports.h"
-#include "prowidget/widget_display.h"
+#include "core/user_reports.h"
+#include "core/widget_display.h"
 #include "prowidget/widget_message.h"
 
 namespace lumivane {

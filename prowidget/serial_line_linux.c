@@ -3,7 +3,7 @@
 #include <errno.h>
 #include <sys/ioctl.h>
 
-#include "prowidget/serial_line.h"
+#include "prowidget/serial_line_linux.h"
 
 static const tcflag_t kInputOff = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
                                   IXOFF | IXANY | INPCK | IUCLC;

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/failure.h"
-#include "prowidget/serial_line.h"
+#include "core/failure.h"
+#include "prowidget/serial_line_linux.h"
 
 namespace lumivane {
 namespace {

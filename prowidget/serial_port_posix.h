@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstddef>
 
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 #include "prowidget/serial_component.h"
 
 namespace lumivane {

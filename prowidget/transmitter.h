@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "plugin/windows.h"
+#include "core/driver_windows.h"
 #include "prowidget/serial_component.h"
 
 namespace lumivane {

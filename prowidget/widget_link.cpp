@@ -5,8 +5,8 @@
 #include <exception>
 #include <string>
 
-#include "plugin/guarded_step.h"
-#include "plugin/number_text.h"
+#include "core/guarded_step.h"
+#include "core/number_text.h"
 
 namespace lumivane {
 

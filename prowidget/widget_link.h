@@ -9,10 +9,10 @@
 #include <string_view>
 #include <thread>
 
-#include "plugin/driver_state.h"
-#include "plugin/failure.h"
-#include "plugin/interface_links.h"
-#include "plugin/user_reports.h"
+#include "core/driver_state.h"
+#include "core/failure.h"
+#include "core/interface_links.h"
+#include "core/user_reports.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_message.h"
 

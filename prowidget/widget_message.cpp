@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "plugin/driver_state.h"
+#include "core/driver_state.h"
 
 namespace lumivane {
 

@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 #include "ui/display_fltk.h"
 
 namespace lumivane {

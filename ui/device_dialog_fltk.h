@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "plugin/windows.h"
+#include "core/driver_windows.h"
 #include "ui/device_form.h"
 #include "ui/device_window_fltk.h"
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "plugin/com_port_setting.h"
-#include "plugin/failure.h"
-#include "plugin/number_text.h"
+#include "core/com_port_setting.h"
+#include "core/failure.h"
+#include "core/number_text.h"
 #include "ui/port_text.h"
 
 namespace lumivane {

@@ -3,10 +3,10 @@
 
 #include <optional>
 
-#include "plugin/device_routing.h"
-#include "plugin/driver_state.h"
-#include "plugin/settings_store.h"
-#include "plugin/user_reports.h"
+#include "core/device_routing.h"
+#include "core/driver_state.h"
+#include "core/settings_store.h"
+#include "core/user_reports.h"
 #include "ui/device_view.h"
 #include "ui/port_probes.h"
 

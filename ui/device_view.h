@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "prowidget/widget_display.h"
+#include "core/widget_display.h"
 
 namespace lumivane {
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <string>
 
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 #include "ui/label_text.h"
 
 namespace lumivane {

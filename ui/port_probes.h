@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "prowidget/widget_display.h"
+#include "core/widget_display.h"
 
 namespace lumivane {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "plugin/user_reports.h"
+#include "core/user_reports.h"
 
 namespace lumivane {
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "host/widget_simulator.h"
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 #include "prowidget/port_scan.h"
 #include "prowidget/port_test.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
-#include "scan/scan_fakes.h"
+#include "tests/scan/scan_fakes.h"
 #include "tests/faults/fault_support.h"
 
 namespace lumivane::faults {

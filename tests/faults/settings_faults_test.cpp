@@ -10,14 +10,14 @@
 
 #include <string>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 #include "plugin/keyfile_settings_store.h"
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_windows.h"
 #include "ui/device_form.h"
-#include "ui/dialog_fakes.h"
+#include "tests/ui/dialog_fakes.h"
 
 namespace lumivane::faults {
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "opendmx/open_dmx_link.h"
-#include "opendmx/recording_reports.h"
+#include "tests/opendmx/recording_reports.h"
 
 namespace lumivane {
 namespace {

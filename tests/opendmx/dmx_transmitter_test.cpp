@@ -15,8 +15,8 @@
 
 #include "opendmx/d2xx_fake.h"
 #include "opendmx/open_dmx_link.h"
-#include "opendmx/recording_reports.h"
-#include "opendmx/wait_until.h"
+#include "tests/opendmx/recording_reports.h"
+#include "tests/opendmx/wait_until.h"
 
 namespace lumivane {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "opendmx/d2xx_fake.h"
-#include "opendmx/recording_reports.h"
+#include "tests/opendmx/recording_reports.h"
 
 namespace lumivane {
 namespace {

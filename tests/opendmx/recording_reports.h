@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/user_reports.h"
+#include "core/user_reports.h"
 
 namespace lumivane::testing {
 

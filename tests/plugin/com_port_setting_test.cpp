@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/com_port_setting.h"
+#include "core/com_port_setting.h"
 
 #include <gtest/gtest.h>
 
 #include <cfenv>
 
-#include "plugin/failure.h"
-#include "plugin/number_text.h"
+#include "core/failure.h"
+#include "core/number_text.h"
 
 namespace lumivane {
 namespace {

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <set>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 #include "plugin/keyfile_settings_store.h"
 #include "tests/support/case_names.h"
 #include "tests/support/temp_folder.h"

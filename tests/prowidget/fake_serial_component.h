@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/failure.h"
-#include "plugin/user_reports.h"
+#include "core/failure.h"
+#include "core/user_reports.h"
 #include "prowidget/serial_component.h"
 
 namespace lumivane::test {

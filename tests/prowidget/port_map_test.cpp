@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "plugin/failure.h"
-#include "support/temp_folder.h"
+#include "core/failure.h"
+#include "tests/support/temp_folder.h"
 
 namespace lumivane {
 namespace {

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "plugin/error_numbers.h"
+#include "core/error_numbers.h"
 
 namespace lumivane {
 namespace {

@@ -8,10 +8,10 @@
 #include <functional>
 #include <thread>
 
-#include "plugin/failure.h"
-#include "prowidget/pty_pair.h"
-#include "prowidget/serial_line.h"
-#include "support/temp_folder.h"
+#include "core/failure.h"
+#include "tests/prowidget/pty_pair.h"
+#include "prowidget/serial_line_linux.h"
+#include "tests/support/temp_folder.h"
 
 namespace lumivane {
 namespace {

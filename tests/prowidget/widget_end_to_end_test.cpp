@@ -12,7 +12,7 @@
 #include "host/driver_client.h"
 #include "host/plugin_library.h"
 #include "host/widget_simulator.h"
-#include "support/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace lumivane {
 namespace {

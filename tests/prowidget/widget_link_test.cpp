@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "prowidget/fake_serial_component.h"
+#include "tests/prowidget/fake_serial_component.h"
 
 namespace lumivane {
 namespace {

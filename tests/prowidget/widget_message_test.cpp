@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane {
 namespace {

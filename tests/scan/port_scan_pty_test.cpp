@@ -9,8 +9,8 @@
 #include "prowidget/port_test.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
-#include "scan/scan_fakes.h"
-#include "scan/scan_over_ptys.h"
+#include "tests/scan/scan_fakes.h"
+#include "tests/scan/scan_over_ptys.h"
 
 namespace lumivane {
 namespace {

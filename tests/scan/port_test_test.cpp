@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scan/scan_fakes.h"
+#include "tests/scan/scan_fakes.h"
 
 namespace lumivane {
 namespace {

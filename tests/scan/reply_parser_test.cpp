@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "prowidget/hex_string.h"
-#include "scan/scan_fakes.h"
+#include "tests/scan/scan_fakes.h"
 
 namespace lumivane {
 namespace {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "scan/scan_over_ptys.h"
+#include "tests/scan/scan_over_ptys.h"
 
 namespace lumivane {
 namespace {

@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/failure.h"
-#include "plugin/interface_links.h"
-#include "plugin/sleeper.h"
-#include "plugin/user_reports.h"
+#include "core/failure.h"
+#include "core/interface_links.h"
+#include "core/sleeper.h"
+#include "core/user_reports.h"
 #include "prowidget/serial_component.h"
 #include "prowidget/transmitter.h"
-#include "prowidget/widget_display.h"
+#include "core/widget_display.h"
 
 namespace lumivane::testing {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "host/widget_simulator.h"
-#include "prowidget/port_map.h"
-#include "support/temp_folder.h"
+#include "prowidget/port_map_posix.h"
+#include "tests/support/temp_folder.h"
 
 namespace lumivane::testing {
 

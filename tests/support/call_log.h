@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/failure.h"
+#include "core/failure.h"
 
 namespace lumivane::testing {
 

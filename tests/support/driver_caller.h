@@ -13,7 +13,7 @@
 
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 
 namespace lumivane::testing {
 

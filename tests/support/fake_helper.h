@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "include/lumivane/lumivane.h"
+#include "lumivane/lumivane.h"
 #include "tests/support/call_log.h"
 
 namespace lumivane::testing {

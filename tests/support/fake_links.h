@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "plugin/interface_links.h"
+#include "core/interface_links.h"
 #include "tests/support/call_log.h"
 
 namespace lumivane::testing {

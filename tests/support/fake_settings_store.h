@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "plugin/settings_store.h"
+#include "core/settings_store.h"
 #include "tests/support/call_log.h"
 
 namespace lumivane::testing {

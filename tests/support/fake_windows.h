@@ -2,7 +2,7 @@
 // Fakes of the hidden transmitter window and the device dialog.
 #pragma once
 
-#include "plugin/windows.h"
+#include "core/driver_windows.h"
 #include "tests/support/call_log.h"
 
 namespace lumivane::testing {

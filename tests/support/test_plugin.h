@@ -3,7 +3,7 @@
 // wires the real one. `log` receives every fake's calls in order.
 #pragma once
 
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_settings_store.h"
 #include "tests/support/fake_windows.h"

@@ -19,7 +19,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/failure.h"
-#include "plugin/interface_links.h"
-#include "plugin/settings_store.h"
-#include "plugin/user_reports.h"
+#include "core/failure.h"
+#include "core/interface_links.h"
+#include "core/settings_store.h"
+#include "core/user_reports.h"
 #include "ui/device_view.h"
 #include "ui/port_probes.h"
 

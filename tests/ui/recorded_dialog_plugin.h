@@ -3,8 +3,8 @@
 // record what they were asked.
 #pragma once
 
-#include "plugin/device_routing.h"
-#include "plugin/output_driver.h"
+#include "core/device_routing.h"
+#include "core/output_driver.h"
 #include "tests/ui/dialog_fakes.h"
 #include "ui/device_dialog_fltk.h"
 #include "ui/user_reports_fltk.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/sleeper.h"
+#include "core/sleeper.h"
 
 #include <chrono>
 #include <thread>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "plugin/driver_state.h"
+#include "core/driver_state.h"
 
 namespace lumivane {
 

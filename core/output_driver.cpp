@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/output_driver.h"
+#include "core/output_driver.h"
 
-#include "plugin/com_port_setting.h"
+#include "core/com_port_setting.h"
 
 namespace lumivane {
 

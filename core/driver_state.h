@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "plugin/host_object.h"
+#include "core/host_object.h"
 
 namespace lumivane {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/error_numbers.h"
+#include "core/error_numbers.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/port_map.h"
+#include "prowidget/port_map_posix.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/failure.h"
-#include "plugin/keyfile_settings_store.h"
+#include "core/failure.h"
+#include "posix/user_folders.h"
 
 namespace lumivane {
 namespace fs = std::filesystem;
@@ -22,7 +22,7 @@ void PortMap::CheckNumber(int port) {
 fs::path PortMap::Folder() const {
   if (folder_) return *folder_;
   // Beside the settings folder, under the same configuration home.
-  return KeyFileSettingsStore::DefaultFolder().parent_path() / "ports";
+  return LumivaneConfigFolder() / "ports";
 }
 
 fs::path PortMap::LinkPath(int port) const {

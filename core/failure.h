@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/error_numbers.h"
+#include "core/error_numbers.h"
 
 namespace lumivane {
 

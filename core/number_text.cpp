@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/number_text.h"
+#include "core/number_text.h"
 
 #include <cctype>
 #include <charconv>

@@ -2,8 +2,8 @@
 /* Line settings of a serial port through termios2, so any baud rate can be
  * set. Kept apart from <termios.h>, whose definitions clash with the
  * kernel's. */
-#ifndef LUMIVANE_PROWIDGET_SERIAL_LINE_H
-#define LUMIVANE_PROWIDGET_SERIAL_LINE_H
+#ifndef LUMIVANE_PROWIDGET_SERIAL_LINE_LINUX_H
+#define LUMIVANE_PROWIDGET_SERIAL_LINE_LINUX_H
 
 #ifdef __cplusplus
 extern "C" {

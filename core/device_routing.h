@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "plugin/driver_state.h"
-#include "plugin/interface_links.h"
+#include "core/driver_state.h"
+#include "core/interface_links.h"
 
 namespace lumivane {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/device_routing.h"
-#include "plugin/driver_state.h"
-#include "plugin/failure.h"
-#include "plugin/interface_links.h"
-#include "plugin/settings_store.h"
-#include "plugin/windows.h"
+#include "core/device_routing.h"
+#include "core/driver_state.h"
+#include "core/failure.h"
+#include "core/interface_links.h"
+#include "core/settings_store.h"
+#include "core/driver_windows.h"
 
 namespace lumivane {
 

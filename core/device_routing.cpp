@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "plugin/device_routing.h"
+#include "core/device_routing.h"
 
 namespace lumivane {
 
