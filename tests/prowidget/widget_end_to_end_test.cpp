@@ -320,6 +320,30 @@ TEST_F(SlowWidgetEndToEndTest, PushesNeverWaitAndTheNewestUniverseWins) {
   EXPECT_EQ(widget.DroppedBytes(), 0u) << "no frame cut or interleaved";
 }
 
+TEST_F(SlowWidgetEndToEndTest, AScanLetsWhatWaitsGoFirst) {
+  WidgetSimulator widget;
+  widget.SetLinkRate(100'000);
+  UseWidgetOn(3, widget);
+  ASSERT_TRUE(Init().ok());
+  for (int i = 1; i <= 60; ++i) ASSERT_TRUE(Set(1, i).ok());
+  const auto scan = reinterpret_cast<decltype(&lumivane_tool_scan_pro_ports)>(
+      library_->Find("lumivane_tool_scan_pro_ports"));
+  ASSERT_NE(scan, nullptr);
+  lv_widget_display display{nullptr, [](void*, const char*) {}, [](void*, int32_t) {},
+                            [](void*, const char*) {}, [](void*, const char*) {}};
+  ASSERT_EQ(scan(&display), 0);  // probes the open port in its pass for port 1
+  ASSERT_TRUE(widget.WaitForPortOpen(false, 10s));
+  const auto messages = widget.Messages();
+  const auto request = std::find_if(messages.begin(), messages.end(),
+                                    [](const auto& m) { return m.frame.label == 10; });
+  ASSERT_NE(request, messages.end());
+  ASSERT_NE(request, messages.begin());
+  const auto& before = std::prev(request)->frame;
+  ASSERT_EQ(before.payload.size(), 513u);
+  EXPECT_EQ(before.payload[1], 60) << "the newest universe, before the request";
+  EXPECT_EQ(widget.DroppedBytes(), 0u);
+}
+
 TEST_F(SlowWidgetEndToEndTest, AWriteThatFailsLaterIsReportedOnTheNextCallOnce) {
   auto widget = std::make_unique<WidgetSimulator>();
   widget->SetLinkRate(20'000);
