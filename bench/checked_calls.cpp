@@ -31,6 +31,7 @@ CheckedRun RunCheckedCalls(PluginSession& session, sim::WidgetSimulator& simulat
                            uint64_t calls) {
   constexpr uint64_t kBlock = 10'000;
   constexpr auto kWait = std::chrono::seconds(5);
+  simulator.ClearMessages();  // so that the wait below is for the start's own frame
   session.UseWidgetOn(port, simulator.devicePath());
   simulator.WaitForMessages(1, kWait);  // the frame the start sends
   simulator.ClearMessages();

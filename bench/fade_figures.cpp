@@ -172,9 +172,8 @@ class FadeSection final : public Section {
   explicit FadeSection(const BenchOptions& options) : options_(options) {}
 
   void Measure(const MicroRunner&, ResultsTable& table) override {
-    // Made here, not with the section: it points XDG_CONFIG_HOME at its own
-    // folder, which the sections measured before must not see.
     session_ = std::make_unique<PluginSession>();
+    session_->Stop();  // the widget port an earlier section left open
     ptyBytes_ = PtyBufferBytes();
     for (const uint32_t rate : {1'000'000u, 250'000u}) {
       AddRows(table, rate, "blocking push (before)", RunBlocking(rate), false);
@@ -202,7 +201,8 @@ class FadeSection final : public Section {
     sim::WidgetSimulator widget;
     widget.SetRecordLimit(1'000'000);
     widget.SetLinkRate(rate);
-    PortMap ports;  // the session's, through XDG_CONFIG_HOME
+    TemporaryFolder folder("lumivane-bench-ports-");
+    PortMap ports(folder.path());
     ports.Link(kBlockingPort, widget.devicePath());
     SerialPortPosix port(ports);
     port.SetCommPort(kBlockingPort);
