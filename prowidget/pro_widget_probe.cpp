@@ -20,6 +20,7 @@ bool ProWidgetProbe::AskForSerial(int waitMs, OnReply&& onReply) {
 }
 
 void ProWidgetProbe::ScanProPorts(WidgetDisplay& display) {
+  pro_.FinishSending();  // the frames the link holds go before the port does
   for (int16_t port = kFirstPort; port <= kLastPort; ++port) {
     ProbePort(port, display);
     ListPort(port, display);
@@ -60,6 +61,7 @@ void ProWidgetProbe::ListPort(int16_t port, WidgetDisplay& display) {
 }
 
 void ProWidgetProbe::TestProPort(int16_t comPort, WidgetDisplay& display) {
+  pro_.FinishSending();  // the frames the link holds go first
   if (!OpenUnlessOpen(transmitter_, comPort)) {
     GuardedStep([&] {
       reports_.ShowMessage("Failed to open USB DMX Pro on comm port: " + SignPadded(comPort));
