@@ -16,8 +16,9 @@ namespace {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: lumivane-bench [--quick] [--markdown FILE]\n"
-               "Measures the plug-in's figures and prints one table.\n");
+               "usage: lumivane-bench [--quick] [--fade-only] [--markdown FILE]\n"
+               "Measures the plug-in's figures and prints one table.\n"
+               "--fade-only measures the full-universe fade alone.\n");
 }
 
 }  // namespace
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
       options.quick = true;
       options.repetitions = 3;
       options.minSeconds = 0.05;
+    } else if (std::strcmp(argv[i], "--fade-only") == 0) {
+      options.fadeOnly = true;
     } else if (std::strcmp(argv[i], "--markdown") == 0 && i + 1 < argc) {
       markdownPath = argv[++i];
     } else {

@@ -13,7 +13,7 @@ void FrameSequenceCheck::Check(uint8_t label, std::span<const uint8_t> payload) 
     for (uint64_t ahead = 0; ahead < kLookAhead; ++ahead) {
       step_(next_ + ahead, candidate);
       if (std::memcmp(candidate.data(), levels, candidate.size()) == 0) {
-        lost_ += ahead;
+        superseded_ += ahead;
         ++matched_;
         expected_ = candidate;
         next_ += ahead + 1;

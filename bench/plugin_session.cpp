@@ -5,8 +5,6 @@
 
 #include <stdexcept>
 
-#include "prowidget/port_map_posix.h"
-
 namespace lumivane::bench {
 namespace {
 
@@ -26,7 +24,10 @@ TemporaryFolder::~TemporaryFolder() {
 }
 
 PluginSession::PluginSession() {
-  ::setenv("XDG_CONFIG_HOME", home_.path().c_str(), 1);
+  // The loaded plug-in keeps the settings home it found first, so every
+  // session of the process shares the first one's.
+  static const std::string home = home_.path().string();
+  ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
   library_ = std::make_unique<host::PluginLibrary>(host::PluginLibrary::DefaultPath());
   driver_ = std::make_unique<host::DriverClient>(*library_);
   object_ = driver_->object();
@@ -39,10 +40,20 @@ PluginSession::~PluginSession() {
   library_.reset();
 }
 
+void PluginSession::Stop() {
+  bool result = false;
+  driver_->Term(result);
+  initialised_ = false;
+}
+
 void PluginSession::UseWidgetOn(int port, const std::string& devicePath) {
   bool result = false;
   if (initialised_) driver_->Term(result);
-  PortMap(home_.path() / "lumivane" / "ports").Link(port, devicePath);
+  // Through the plug-in: a second session in the process shares the loaded
+  // plug-in, which keeps the folders it found first.
+  if (library_->ports_link(port, devicePath.c_str()) != 0) {
+    throw std::runtime_error("cannot link the port: " + LastError());
+  }
   const std::string file = std::filesystem::path(library_->path()).filename().string();
   const std::string portText = std::to_string(port);
   if (library_->settings_write(kTitle, file.c_str(), "DeviceType", "DMXUSBpro") != 0 ||

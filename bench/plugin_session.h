@@ -24,8 +24,10 @@ class TemporaryFolder {
 };
 
 // The plug-in file loaded with dlopen, as a host loads it, with settings
-// and a ports folder of its own in a temporary XDG_CONFIG_HOME. Create it
-// before anything else reads XDG_CONFIG_HOME. Host thread only.
+// and a ports folder in a temporary XDG_CONFIG_HOME, the first session's
+// for every later one in the process (they share the loaded plug-in).
+// Create the first before anything else reads XDG_CONFIG_HOME. Host thread
+// only.
 class PluginSession {
  public:
   PluginSession();   // throws std::runtime_error
@@ -36,6 +38,10 @@ class PluginSession {
   // Points port at devicePath and starts the plug-in on it as a widget:
   // Term, the settings "DeviceType" and "comPort", init.
   void UseWidgetOn(int port, const std::string& devicePath);
+
+  // Term. It closes the one widget port whichever session opened it: a
+  // session's init finds a port left open and keeps it.
+  void Stop();
 
   // SetChannel through the object's operations table, as a host calls it.
   lv_status SetChannel(int32_t channel, int32_t value) {

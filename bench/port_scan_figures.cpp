@@ -16,7 +16,7 @@
 #include "core/driver_state.h"
 #include "core/sleeper.h"
 #include "prowidget/port_map_posix.h"
-#include "prowidget/port_scan.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
@@ -32,7 +32,7 @@ class ScanRig {
       : transmitter_([ports] { return std::make_unique<SerialPortPosix>(PortMap(ports)); }),
         link_(state_, transmitter_, reports_),
         parser_(reports_),
-        scan_(transmitter_, link_, parser_, sleeper_) {}
+        scan_(transmitter_, link_, parser_, sleeper_, reports_) {}
 
   // Wall time of one scan, in nanoseconds.
   double TimeScan() {
@@ -50,7 +50,7 @@ class ScanRig {
   WidgetLink link_;
   ReplyParser parser_;
   SystemSleeper sleeper_;
-  PortScan scan_;
+  ProWidgetProbe scan_;
 };
 
 class PortScanSection final : public Section {
@@ -95,8 +95,8 @@ class PortScanSection final : public Section {
     for (int r = 0; r < rounds; ++r) {
       scans.push_back(rig.TimeScan());
       const int64_t start = NowNs();
-      sleeper.SleepMs(PortScan::kReplyWaitMs);
-      sleeper.SleepMs(PortScan::kReplyWaitMs);
+      sleeper.SleepMs(ProWidgetProbe::kReplyWaitMs);
+      sleeper.SleepMs(ProWidgetProbe::kReplyWaitMs);
       sleeps.push_back(static_cast<double>(NowNs() - start));
     }
     const double scan = Median(scans);

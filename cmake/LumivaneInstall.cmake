@@ -26,16 +26,14 @@ install(TARGETS lumivane_plugin LIBRARY DESTINATION ${LUMIVANE_PLUGIN_INSTALL_DI
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/lumivane DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
   FILES_MATCHING PATTERN "*.h")
 # Every program of host/ (lumivane-host, and any tool beside it).
-if(EXISTS ${PROJECT_SOURCE_DIR}/host/CMakeLists.txt)
-  get_property(lumivane_host_targets DIRECTORY ${PROJECT_SOURCE_DIR}/host
-    PROPERTY BUILDSYSTEM_TARGETS)
-  foreach(target IN LISTS lumivane_host_targets)
-    get_target_property(type ${target} TYPE)
-    if(type STREQUAL "EXECUTABLE" AND target MATCHES "^lumivane-")
-      install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-  endforeach()
-endif()
+get_property(lumivane_host_targets DIRECTORY ${PROJECT_SOURCE_DIR}/host
+  PROPERTY BUILDSYSTEM_TARGETS)
+foreach(target IN LISTS lumivane_host_targets)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE" AND target MATCHES "^lumivane-")
+    install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/60-lumivane.rules
   DESTINATION ${LUMIVANE_UDEV_RULES_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

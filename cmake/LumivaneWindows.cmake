@@ -23,9 +23,10 @@ lumivane_library(lumivane_windows_parts
   prowidget/widget_message.cpp
   prowidget/widget_link.cpp
   prowidget/hex_string.cpp
+  prowidget/reply_decoder.cpp
   prowidget/reply_parser.cpp
-  prowidget/port_scan.cpp
-  prowidget/port_test.cpp
+  prowidget/serial_steps.cpp
+  prowidget/pro_widget_probe.cpp
   prowidget/serial_port_win32.cpp
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp

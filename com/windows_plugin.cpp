@@ -6,33 +6,26 @@
 #include "opendmx/d2xx_win32.h"
 #include "opendmx/monotonic_clock_win32.h"
 #include "opendmx/open_dmx_link.h"
-#include "prowidget/port_scan.h"
-#include "prowidget/port_test.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_win32.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
 #include "ui/device_dialog_win32.h"
-#include "ui/port_probes.h"
 #include "ui/user_reports_win32.h"
 
 namespace lumivane {
 namespace {
 
-class RealWindowsPlugin final : public WindowsPlugin, public ProPortProbes {
+class RealWindowsPlugin final : public WindowsPlugin {
  public:
   RealWindowsPlugin()
       : transmitter_([] { return std::make_unique<SerialPortWin32>(); }),
         pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
-        dialog_({state_, settings_, routing_, *this, reports_}),
+        dialog_({state_, settings_, routing_, probe_, reports_}),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
   Plugin& plugin() override { return plugin_; }
-
-  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
-  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
-    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
-  }
 
  private:
   DriverState state_;
@@ -40,6 +33,9 @@ class RealWindowsPlugin final : public WindowsPlugin, public ProPortProbes {
   Win32UserReports reports_;
   Transmitter transmitter_;
   WidgetLink pro_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  ProWidgetProbe probe_{transmitter_, pro_, parser_, sleeper_, reports_};
   // Destroyed before the adaptor: the link joins its transmitter and
   // closes the device first.
   std::unique_ptr<Win32D2xx> d2xx_ = CreateWin32D2xx();
@@ -48,9 +44,6 @@ class RealWindowsPlugin final : public WindowsPlugin, public ProPortProbes {
   DeviceRouting routing_;
   Win32DeviceDialog dialog_;
   Plugin plugin_;
-  SystemSleeper sleeper_;
-  ReplyParser parser_{reports_};
-  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace

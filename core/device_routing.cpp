@@ -11,26 +11,41 @@ DeviceRouting::Target DeviceRouting::Selected() const {
 
 void DeviceRouting::OpenDevice() {
   switch (Selected()) {
-    case Target::kOpenDmx: openDmx_.StartOpenDmx(); break;
-    case Target::kProWidget: pro_.OpenProPort(); break;
-    case Target::kNone: break;
+    case Target::kOpenDmx:
+      openDmx_.StartOpenDmx();
+      break;
+    case Target::kProWidget:
+      pro_.OpenProPort();
+      break;
+    case Target::kNone:
+      break;
   }
   state_.dmxData.Clear();
 }
 
 void DeviceRouting::CloseDevice() {
   switch (Selected()) {
-    case Target::kOpenDmx: openDmx_.StopOpenDmx(); break;
-    case Target::kProWidget: pro_.CloseProPort(); break;
-    case Target::kNone: break;
+    case Target::kOpenDmx:
+      openDmx_.StopOpenDmx();
+      break;
+    case Target::kProWidget:
+      pro_.CloseProPort();
+      break;
+    case Target::kNone:
+      break;
   }
 }
 
 void DeviceRouting::SendUniverse() {
   switch (Selected()) {
-    case Target::kOpenDmx: openDmx_.StageOpenDmxFrame(state_.dmxData); break;
-    case Target::kProWidget: pro_.SendProUniverse(); break;
-    case Target::kNone: break;
+    case Target::kOpenDmx:
+      openDmx_.StageOpenDmxFrame(state_.dmxData);
+      break;
+    case Target::kProWidget:
+      pro_.SendProUniverse();
+      break;
+    case Target::kNone:
+      break;
   }
 }
 

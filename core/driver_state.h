@@ -26,23 +26,22 @@ class Universe {
   std::array<uint8_t, kChannelCount> levels_{};
 };
 
+// The highest channel SetChannel accepts: the upper index of the channel
+// table the data model declares, which holds nothing else.
+inline constexpr int kHighestChannel = kChannelCount;
+
 // The plug-in's shared state: one set for the loaded plug-in, reached by
 // every output-driver object, the routing, the links and the dialog. Every
 // item starts at its initial value; tests build their own.
 // Touched only on the host's thread.
 struct DriverState {
   Universe dmxData;
-  // Channel table: only its upper index (512) is used, as the highest
-  // channel SetChannel accepts.
-  std::array<uint8_t, kChannelCount + 1> channelRange{};
   std::string deviceType;  // "DMXUSBpro", "OpenDMXUSB", or anything (selects none)
   int16_t comPort = 0;
   std::string appTitle;
   std::string pluginFile;
   std::unique_ptr<HostObject> pluginHelper;  // held, never called
   bool outputEnabled = false;                // read by nothing
-
-  int HighestChannel() const { return static_cast<int>(channelRange.size()) - 1; }
 };
 
 inline constexpr const char* kDeviceProWidget = "DMXUSBpro";

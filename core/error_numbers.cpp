@@ -39,7 +39,9 @@ constexpr std::array kTable{
 
 }  // namespace
 
-std::span<const ErrorEntry> ErrorTable() { return kTable; }
+std::span<const ErrorEntry> ErrorTable() {
+  return kTable;
+}
 
 std::string_view DescribeError(ErrorNumber number) {
   for (const auto& entry : kTable) {

@@ -14,6 +14,9 @@ class ProLink {
   virtual void CloseProPort() = 0;
   virtual void SendProUniverse() = 0;  // reads dmxData itself
   virtual void RequestProSerial() = 0;
+  // Returns once the frames the link still holds have gone to the line (or
+  // failed), for a caller about to use the port itself. Never throws.
+  virtual void FinishSending() {}
 };
 
 // What the routing reaches of the Open DMX USB link. Start and stop report

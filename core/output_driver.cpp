@@ -19,7 +19,7 @@ bool clsOutputDriver::Enable() {
 bool clsOutputDriver::SetChannel(int32_t Channel, int32_t Value) {
   DriverState& state = plugin_.state;
   bool stored = false;
-  if (Channel >= 1 && Channel <= state.HighestChannel()) {
+  if (Channel >= 1 && Channel <= kHighestChannel) {
     if (Value < 0 || Value > 255) throw Failure(ErrorNumber::kOverflow);
     state.dmxData[Channel] = static_cast<uint8_t>(Value);
     stored = true;

@@ -8,10 +8,10 @@
 
 #include "core/device_routing.h"
 #include "core/driver_state.h"
+#include "core/driver_windows.h"
 #include "core/failure.h"
 #include "core/interface_links.h"
 #include "core/settings_store.h"
-#include "core/driver_windows.h"
 
 namespace lumivane {
 
@@ -36,6 +36,20 @@ class FailureWithResult : public Failure {
  private:
   bool result_;
 };
+
+// How a boundary writes a Boolean method's result: False first, so a call
+// that fails leaves False, then what the method returned, or the result a
+// FailureWithResult carries before that failure passes up.
+template <class Method, class Write>
+void WriteBoolResult(Method&& method, Write&& write) {
+  write(false);
+  try {
+    write(static_cast<bool>(method()));
+  } catch (const FailureWithResult& failure) {
+    write(failure.result());
+    throw;
+  }
+}
 
 inline constexpr std::string_view kPluginName = "Lumivane DMX Pro Driver";
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_check.h"
 #include "core/com_port_setting.h"
 #include "core/failure.h"
 #include "core/number_text.h"
+#include "fuzz/fuzz_check.h"
 
 using namespace lumivane;
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz/fuzz_check.h"
 #include "core/com_port_setting.h"
 #include "core/number_text.h"
+#include "fuzz/fuzz_check.h"
 #include "ui/port_text.h"
 
 using namespace lumivane;

@@ -15,8 +15,8 @@
 #include <string>
 #include <utility>
 
-#include "fuzz/fuzz_check.h"
 #include "core/failure.h"
+#include "fuzz/fuzz_check.h"
 #include "plugin/keyfile_settings_store.h"
 
 using namespace lumivane;

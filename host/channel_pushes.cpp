@@ -1,24 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "host/channel_pushes.h"
 
-#include <charconv>
+#include "host/whole_number.h"
 
 namespace lumivane::host {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
-std::optional<int32_t> WholeNumber(std::string_view s) {
+// Blanks around it and a leading '+' are allowed here.
+std::optional<int32_t> LevelNumber(std::string_view s) {
   s = Trim(s);
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  int32_t value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
+  return WholeNumber<int32_t>(s);
 }
 
 }  // namespace
@@ -28,8 +28,8 @@ std::optional<ChannelLevel> ParseChannelLevel(std::string_view text) {
   size_t split = text.find('=');
   if (split == std::string_view::npos) split = text.find_first_of(" \t");
   if (split == std::string_view::npos) return std::nullopt;
-  const auto channel = WholeNumber(text.substr(0, split));
-  const auto value = WholeNumber(text.substr(split + 1));
+  const auto channel = LevelNumber(text.substr(0, split));
+  const auto value = LevelNumber(text.substr(split + 1));
   if (!channel || !value) return std::nullopt;
   return ChannelLevel{*channel, *value};
 }

@@ -10,7 +10,7 @@ namespace lumivane::host {
 // Exit statuses of lumivane-host.
 enum ExitStatus : int {
   kExitOk = 0,
-  kExitCallFailed = 1,  // a plug-in call failed, or input lines were malformed
+  kExitCallFailed = 1,  // a plug-in call or the command failed, or input lines were malformed
   kExitUsage = 2,       // the command line was wrong
   kExitNoPlugin = 3,    // the plug-in file could not be loaded
 };

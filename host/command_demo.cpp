@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "host/host_session.h"
+#include "host/whole_number.h"
 #include "host/widget_simulator.h"
 
 namespace lumivane::host {
@@ -29,11 +29,9 @@ struct DemoOptions {
   std::optional<int32_t> port;  // a real widget instead of the simulator
 };
 
-std::optional<int32_t> WholeNumber(const std::string& text, int32_t lowest, int32_t highest) {
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value < lowest || value > highest) return std::nullopt;
+std::optional<int32_t> NumberIn(const std::string& text, int32_t lowest, int32_t highest) {
+  const std::optional<int32_t> value = WholeNumber<int32_t>(text);
+  if (!value || *value < lowest || *value > highest) return std::nullopt;
   return value;
 }
 
@@ -57,8 +55,8 @@ std::optional<DemoOptions> ParseOptions(const Arguments& args) {
       std::fprintf(stderr, "unknown demo option %s\n", args[i].c_str());
       return std::nullopt;
     }
-    const auto value = i + 1 < args.size() ? WholeNumber(args[i + 1], match->lowest, match->highest)
-                                           : std::nullopt;
+    const auto value =
+        i + 1 < args.size() ? NumberIn(args[i + 1], match->lowest, match->highest) : std::nullopt;
     if (!value) {
       std::fprintf(stderr, "%s needs a whole number in %d..%d\n", match->name, match->lowest,
                    match->highest);

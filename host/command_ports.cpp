@@ -1,24 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include <charconv>
 #include <cstdio>
 #include <optional>
 
 #include "host/host_session.h"
+#include "host/whole_number.h"
 
 namespace lumivane::host {
 namespace {
-
-std::optional<int32_t> ParsePortNumber(const std::string& text) {
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-int Failed(const PluginLibrary& library, lv_status status) {
-  std::fprintf(stderr, "failed with %d: %s\n", status, library.error_description());
-  return kExitCallFailed;
-}
 
 int List(const PluginLibrary& lib) {
   char* text = nullptr;
@@ -49,7 +37,7 @@ int RunPorts(const HostOptions& options, const Arguments& args) {
   }
   std::optional<int32_t> port;
   if (link || unlink) {
-    port = ParsePortNumber(args[1]);
+    port = WholeNumber<int32_t>(args[1]);
     if (!port) {
       std::fprintf(stderr, "%s is not a port number\n", args[1].c_str());
       return kExitUsage;

@@ -13,14 +13,8 @@ int RunScan(const HostOptions& options, const Arguments& args) {
     return kExitUsage;
   }
   HostSession session(options);
-  const auto scan = reinterpret_cast<decltype(&lumivane_tool_scan_pro_ports)>(
-      session.library->Find("lumivane_tool_scan_pro_ports"));
-  if (scan == nullptr) {
-    std::fprintf(stderr, "this plug-in file cannot scan for widgets\n");
-    return kExitNoPlugin;
-  }
   ConsoleWidgetDisplay display;
-  const lv_status status = scan(display.table());
+  const lv_status status = session.library->scan_pro_ports(display.table());
   display.Print(stdout);
   if (status != 0) {
     std::fprintf(stderr, "scan failed with %d: %s\n", status, session.library->error_description());

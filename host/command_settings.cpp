@@ -6,11 +6,6 @@
 namespace lumivane::host {
 namespace {
 
-int Failed(const PluginLibrary& library, lv_status status) {
-  std::fprintf(stderr, "failed with %d: %s\n", status, library.error_description());
-  return kExitCallFailed;
-}
-
 int RunSettings(const HostOptions& options, const Arguments& args) {
   HostSession session(options);
   const PluginLibrary& lib = *session.library;

@@ -2,13 +2,13 @@
 #include <signal.h>
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <thread>
 
 #include "host/host_session.h"
+#include "host/whole_number.h"
 #include "host/widget_simulator.h"
 
 namespace lumivane::host {
@@ -22,14 +22,6 @@ extern "C" void RequestStop(int) {
   stopRequested = true;
 }
 
-template <class T>
-std::optional<T> Number(const std::string& text, int base = 10) {
-  T value{};
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 struct SimulateOptions {
   uint32_t serial = WidgetSimulator::kDefaultSerial;
   uint8_t firmwareHigh = 1, firmwareLow = 44;
@@ -37,6 +29,7 @@ struct SimulateOptions {
   int32_t delayMs = 0;
   int32_t seconds = 0;  // 0: until interrupted
   std::optional<int32_t> link;
+  uint32_t linkRate = 0;  // bytes per second; 0: as fast as it reads
 };
 
 std::optional<SimulateOptions> Parse(const Arguments& args) {
@@ -58,17 +51,22 @@ std::optional<SimulateOptions> Parse(const Arguments& args) {
     const std::string& v = args[++i];
     bool good = true;
     if (a == "--serial") {
-      const auto n = Number<uint32_t>(v, 16);
+      const auto n = WholeNumber<uint32_t>(v, 16);
       good = n.has_value() && v.size() <= 8;
       if (good) o.serial = *n;
     } else if (a == "--firmware") {
       const size_t dot = v.find('.');
-      const auto high = Number<uint8_t>(v.substr(0, dot));
-      const auto low = dot == std::string::npos ? std::nullopt : Number<uint8_t>(v.substr(dot + 1));
+      const auto high = WholeNumber<uint8_t>(v.substr(0, dot));
+      const auto low =
+          dot == std::string::npos ? std::nullopt : WholeNumber<uint8_t>(v.substr(dot + 1));
       good = high && low;
       if (good) o.firmwareHigh = *high, o.firmwareLow = *low;
+    } else if (a == "--link-rate") {
+      const auto n = WholeNumber<uint32_t>(v);
+      good = n.has_value() && *n > 0;
+      if (good) o.linkRate = *n;
     } else if (a == "--delay" || a == "--seconds" || a == "--link") {
-      const auto n = Number<int32_t>(v);
+      const auto n = WholeNumber<int32_t>(v);
       good = n.has_value() && *n >= 0;
       if (good) (a == "--delay" ? o.delayMs : a == "--seconds" ? o.seconds : o.link.emplace()) = *n;
     } else {
@@ -91,6 +89,7 @@ int RunSimulate(const HostOptions& hostOptions, const Arguments& args) {
   widget.SetFirmware(options->firmwareHigh, options->firmwareLow);
   widget.SetReplies(options->replies);
   widget.SetReplyDelay(std::chrono::milliseconds(options->delayMs));
+  widget.SetLinkRate(options->linkRate);
 
   std::unique_ptr<HostSession> session;
   if (options->link) {
@@ -130,10 +129,11 @@ int RunSimulate(const HostOptions& hostOptions, const Arguments& args) {
     }
     std::fflush(stdout);
   }
-  std::printf("%llu messages, %llu DMX frames, %llu stray bytes\n",
+  std::printf("%llu messages, %llu DMX frames, %llu stray bytes, %llu DMX packets sent\n",
               static_cast<unsigned long long>(widget.MessageCount()),
               static_cast<unsigned long long>(widget.FrameCount()),
-              static_cast<unsigned long long>(widget.DroppedBytes()));
+              static_cast<unsigned long long>(widget.DroppedBytes()),
+              static_cast<unsigned long long>(widget.DmxPacketCount()));
   if (session) session->library->ports_unlink(*options->link, nullptr);
   return kExitOk;
 }
@@ -144,11 +144,18 @@ const Command kSimulateCommand{
     "simulate", "run a simulated widget on a pseudo-terminal",
     "usage: lumivane-host [options] simulate [--link N] [--serial HEX] [--firmware H.L]\n"
     "                                        [--silent | --garbage] [--delay MS] [--seconds S]\n"
+    "                                        [--link-rate BYTES_PER_S]\n"
     "Emulates a DMX USB Pro on a pseudo-terminal and prints every message it\n"
     "receives, until interrupted (or for S seconds). It answers the serial number\n"
     "request with HEX (default 12345678) and the parameters request with firmware\n"
     "H.L (default 1.44), or stays silent, or answers garbage, after MS ms.\n"
-    "  --link N  links port N to it for as long as it runs\n",
+    "  --link N  links port N to it for as long as it runs\n"
+    "  --link-rate BYTES_PER_S\n"
+    "            takes the port's bytes no faster than that, as a real widget's USB\n"
+    "            link does (the port's writes then wait once the pty's buffer is\n"
+    "            full), and puts at most one DMX packet on its line per packet time\n"
+    "            (22.7 ms for 512 channels), the newest complete frame; the count of\n"
+    "            packets is printed at the end. Default: as fast as it reads.\n",
     RunSimulate};
 
 }  // namespace lumivane::host

@@ -9,18 +9,13 @@
 namespace lumivane::host {
 namespace {
 
-using PortReader = lv_status (*)(const char*, int16_t*);
+using PortReader = decltype(&lumivane_tool_port_from_setting);
 
-// The plug-in's own reading of a port text (by the export named reader), so
-// the command reads it as the dialog (an argument) or init (the stored
-// value) does. Empty when the text does not read; why says what happened.
-std::optional<int16_t> ReadPort(const HostSession& session, const char* reader,
+// The plug-in's own reading of a port text, so the command reads it as the
+// dialog (an argument) or init (the stored value) does. Empty when the text
+// does not read; why says what happened.
+std::optional<int16_t> ReadPort(const HostSession& session, PortReader read,
                                 const std::string& text, std::string& why) {
-  const auto read = reinterpret_cast<PortReader>(session.library->Find(reader));
-  if (read == nullptr) {
-    why = "this plug-in file cannot read port numbers";
-    return std::nullopt;
-  }
   int16_t port = 0;
   const lv_status status = read(text.c_str(), &port);
   if (status != 0) {
@@ -43,7 +38,7 @@ std::optional<int16_t> StoredPort(const HostSession& session) {
   const std::string stored = TakeText(*session.library, text);
   std::string why;
   const std::optional<int16_t> port =
-      ReadPort(session, "lumivane_tool_port_from_setting", stored, why);
+      ReadPort(session, session.library->port_from_setting, stored, why);
   if (!port) {
     std::fprintf(stderr, "the stored comPort \"%s\" failed with %s\n", stored.c_str(), why.c_str());
   }
@@ -62,20 +57,14 @@ int RunTest(const HostOptions& options, const Arguments& args) {
     if (!port) return kExitCallFailed;
   } else {
     std::string why;
-    port = ReadPort(session, "lumivane_tool_port_from_box_text", args[0], why);
+    port = ReadPort(session, session.library->port_from_box_text, args[0], why);
     if (!port) {
       std::fprintf(stderr, "port \"%s\" is not a number from -32768 to 32767\n", args[0].c_str());
       return kExitUsage;
     }
   }
-  const auto test = reinterpret_cast<decltype(&lumivane_tool_test_pro_port)>(
-      session.library->Find("lumivane_tool_test_pro_port"));
-  if (test == nullptr) {
-    std::fprintf(stderr, "this plug-in file cannot test a widget port\n");
-    return kExitNoPlugin;
-  }
   ConsoleWidgetDisplay display;
-  const lv_status status = test(*port, display.table());
+  const lv_status status = session.library->test_pro_port(*port, display.table());
   display.Print(stdout);
   if (status != 0) {
     std::fprintf(stderr, "test failed with %d: %s\n", status, session.library->error_description());

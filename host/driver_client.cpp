@@ -13,7 +13,9 @@ DriverClient::DriverClient(PluginLibrary& library) : library_(library) {
   }
 }
 
-DriverClient::~DriverClient() { object_->ops->Release(object_); }
+DriverClient::~DriverClient() {
+  object_->ops->Release(object_);
+}
 
 CallOutcome DriverClient::Outcome(lv_status status) const {
   CallOutcome outcome;
@@ -39,12 +41,12 @@ CallOutcome DriverClient::SetChannel(int32_t channel, int32_t value, bool& resul
   return outcome;
 }
 
-#define LUMIVANE_BOOL_CALL(Name)                                     \
-  CallOutcome DriverClient::Name(bool& result) {                     \
-    lv_bool r = LV_FALSE;                                            \
-    CallOutcome outcome = Outcome(object_->ops->Name(object_, &r));  \
-    result = r != LV_FALSE;                                          \
-    return outcome;                                                  \
+#define LUMIVANE_BOOL_CALL(Name)                                    \
+  CallOutcome DriverClient::Name(bool& result) {                    \
+    lv_bool r = LV_FALSE;                                           \
+    CallOutcome outcome = Outcome(object_->ops->Name(object_, &r)); \
+    result = r != LV_FALSE;                                         \
+    return outcome;                                                 \
   }
 LUMIVANE_BOOL_CALL(Configure)
 LUMIVANE_BOOL_CALL(Disable)
@@ -59,7 +61,9 @@ CallOutcome DriverClient::PluginName(std::string& name) {
   return outcome;
 }
 
-const char* BoolText(bool value) { return value ? "True" : "False"; }
+const char* BoolText(bool value) {
+  return value ? "True" : "False";
+}
 
 std::string OutcomeText(const CallOutcome& outcome) {
   if (outcome.ok()) return "ok";

@@ -13,6 +13,11 @@ HostSession::HostSession(const HostOptions& options)
       file(options.file.empty() ? std::filesystem::path(library->path()).filename().string()
                                 : options.file) {}
 
+int Failed(const PluginLibrary& library, lv_status status) {
+  std::fprintf(stderr, "failed with %d: %s\n", status, library.error_description());
+  return kExitCallFailed;
+}
+
 void PrintCall(const std::string& call, bool result, const CallOutcome& outcome) {
   std::printf("%s: result %s, %s\n", call.c_str(), BoolText(result), OutcomeText(outcome).c_str());
 }

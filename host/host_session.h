@@ -19,6 +19,9 @@ struct HostSession {
   std::string file;  // MyFilename
 };
 
+// Reports a failed tool call on standard error; returns kExitCallFailed.
+int Failed(const PluginLibrary& library, lv_status status);
+
 // Prints one call's line: "init: result False, ok".
 void PrintCall(const std::string& call, bool result, const CallOutcome& outcome);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/command.h"
+#include "host/plugin_library.h"
 
 using namespace lumivane::host;
 
@@ -24,7 +25,9 @@ void PrintOverview() {
   for (const Command& command : Commands()) {
     std::printf("  %-10s %s\n", command.name, command.summary);
   }
-  std::printf("\nexit status: 0 ok, 1 a call failed, 2 usage, 3 the plug-in cannot be loaded\n");
+  std::printf(
+      "\nexit status: 0 ok, 1 a call or the command failed, 2 usage, 3 the plug-in cannot be "
+      "loaded\n");
 }
 
 const Command* FindCommand(const std::string& name) {
@@ -75,8 +78,11 @@ int main(int argc, char** argv) {
   }
   try {
     return command->run(options, args);
-  } catch (const std::exception& error) {
+  } catch (const PluginLoadError& error) {
     std::fprintf(stderr, "lumivane-host: %s\n", error.what());
     return kExitNoPlugin;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lumivane-host: %s\n", error.what());
+    return kExitCallFailed;
   }
 }

@@ -19,12 +19,12 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
   handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = ::dlerror();
-    throw std::runtime_error("cannot load the plug-in file " + path + ": " + (why ? why : "?"));
+    throw PluginLoadError("cannot load the plug-in file " + path + ": " + (why ? why : "?"));
   }
   try {
     abi_version = reinterpret_cast<decltype(abi_version)>(Require("lumivane_abi_version"));
     if (abi_version() != LUMIVANE_ABI_VERSION) {
-      throw std::runtime_error(path + " was built for another version of the host contract");
+      throw PluginLoadError(path + " was built for another version of the host contract");
     }
     create = reinterpret_cast<decltype(create)>(Require("lumivane_create"));
     type_description =
@@ -33,27 +33,37 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(error_description)>(Require("lumivane_error_description"));
     free_text = reinterpret_cast<decltype(free_text)>(Require("lumivane_free_text"));
     pump_events = reinterpret_cast<decltype(pump_events)>(Require("lumivane_pump_events"));
-    settings_path = reinterpret_cast<decltype(settings_path)>(Require("lumivane_tool_settings_path"));
-    settings_read = reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
+    settings_path =
+        reinterpret_cast<decltype(settings_path)>(Require("lumivane_tool_settings_path"));
+    settings_read =
+        reinterpret_cast<decltype(settings_read)>(Require("lumivane_tool_settings_read"));
     settings_write =
         reinterpret_cast<decltype(settings_write)>(Require("lumivane_tool_settings_write"));
     ports_list = reinterpret_cast<decltype(ports_list)>(Require("lumivane_tool_ports_list"));
     ports_device = reinterpret_cast<decltype(ports_device)>(Require("lumivane_tool_ports_device"));
     ports_link = reinterpret_cast<decltype(ports_link)>(Require("lumivane_tool_ports_link"));
     ports_unlink = reinterpret_cast<decltype(ports_unlink)>(Require("lumivane_tool_ports_unlink"));
+    scan_pro_ports =
+        reinterpret_cast<decltype(scan_pro_ports)>(Require("lumivane_tool_scan_pro_ports"));
+    test_pro_port =
+        reinterpret_cast<decltype(test_pro_port)>(Require("lumivane_tool_test_pro_port"));
+    port_from_box_text =
+        reinterpret_cast<decltype(port_from_box_text)>(Require("lumivane_tool_port_from_box_text"));
+    port_from_setting =
+        reinterpret_cast<decltype(port_from_setting)>(Require("lumivane_tool_port_from_setting"));
   } catch (...) {
     ::dlclose(handle_);
     throw;
   }
 }
 
-PluginLibrary::~PluginLibrary() { ::dlclose(handle_); }
-
-void* PluginLibrary::Find(const char* symbol) const { return ::dlsym(handle_, symbol); }
+PluginLibrary::~PluginLibrary() {
+  ::dlclose(handle_);
+}
 
 void* PluginLibrary::Require(const char* symbol) const {
-  void* address = Find(symbol);
-  if (address == nullptr) throw std::runtime_error(path_ + " does not export " + symbol);
+  void* address = ::dlsym(handle_, symbol);
+  if (address == nullptr) throw PluginLoadError(path_ + " does not export " + symbol);
   return address;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 #include "lumivane/lumivane.h"
@@ -8,11 +9,17 @@
 
 namespace lumivane::host {
 
+// The plug-in file cannot be loaded, or lacks a call the host needs.
+class PluginLoadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // The plug-in file, loaded with dlopen as any host would, and the calls it
 // exports. Only the public C headers are used.
 class PluginLibrary {
  public:
-  // Throws std::runtime_error with dlerror's words when it cannot load.
+  // Throws PluginLoadError with dlerror's words when it cannot load.
   explicit PluginLibrary(const std::string& path);
   ~PluginLibrary();
   PluginLibrary(const PluginLibrary&) = delete;
@@ -20,8 +27,6 @@ class PluginLibrary {
 
   // The plug-in built or installed beside this program.
   static std::string DefaultPath();
-  // Looks up an optional export; nullptr when the file has none.
-  void* Find(const char* symbol) const;
 
   const std::string& path() const { return path_; }
 
@@ -38,6 +43,10 @@ class PluginLibrary {
   decltype(&lumivane_tool_ports_device) ports_device;
   decltype(&lumivane_tool_ports_link) ports_link;
   decltype(&lumivane_tool_ports_unlink) ports_unlink;
+  decltype(&lumivane_tool_scan_pro_ports) scan_pro_ports;
+  decltype(&lumivane_tool_test_pro_port) test_pro_port;
+  decltype(&lumivane_tool_port_from_box_text) port_from_box_text;
+  decltype(&lumivane_tool_port_from_setting) port_from_setting;
 
  private:
   void* Require(const char* symbol) const;

@@ -16,6 +16,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kIdlePoll = std::chrono::milliseconds(5);
+// What the link rate may take in one go after a pause: enough that a busy
+// machine, late to wake this thread, does not slow the link below its rate.
+constexpr auto kLinkBurst = std::chrono::milliseconds(8);
+
+// A DMX packet on the line at 250 kbit/s: break, mark after break, then 44 us
+// for each slot (the start code and the channels).
+Clock::duration DmxPacketTime(size_t slots) {
+  return std::chrono::microseconds(96 + 11 + 44 * static_cast<int64_t>(slots));
+}
 
 [[noreturn]] void ThrowSystem(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
@@ -83,34 +92,71 @@ void WidgetSimulator::SetPortOpenLocked(bool open) {
   portOpen_ = open;
 }
 
+size_t WidgetSimulator::ReadAllowance(size_t most, Clock::time_point now, Clock::duration& wait) {
+  if (linkRate_ == 0) return most;
+  const double burst =
+      std::max(64.0, linkRate_ * std::chrono::duration<double>(kLinkBurst).count());
+  credit_ =
+      std::min(burst, credit_ + linkRate_ * std::chrono::duration<double>(now - creditAt_).count());
+  creditAt_ = now;
+  // Small reads at a high rate cost more than they model: wait for a few.
+  const double least = std::min(burst, 32.0);
+  if (credit_ < least) {
+    wait = std::min(wait, std::chrono::duration_cast<Clock::duration>(
+                              std::chrono::duration<double>((least - credit_) / linkRate_)));
+    return 0;
+  }
+  return std::min(most, static_cast<size_t>(credit_));
+}
+
+void WidgetSimulator::PutDmxPackets(Clock::time_point now, Clock::duration& wait) {
+  if (frameCount_ == 0) return;
+  if (now >= nextPacketAt_) {
+    ++dmxPacketCount_;
+    dmxLevels_ = levels_;
+    nextPacketAt_ = std::max(nextPacketAt_ + DmxPacketTime(slots_), now);
+  }
+  wait = std::min(wait, nextPacketAt_ - now);
+}
+
 void WidgetSimulator::Run() {
   std::array<uint8_t, 4096> buffer;
   std::unique_lock lock(mutex_);
   while (!stop_) {
     SendDueReplies();
-    auto wait = kIdlePoll;
+    const auto now = Clock::now();
+    Clock::duration wait = kIdlePoll;
     if (!pending_.empty()) {
-      wait = std::clamp(
-          std::chrono::ceil<std::chrono::milliseconds>(pending_.front().due - Clock::now()),
-          std::chrono::milliseconds(0), kIdlePoll);
+      wait = std::clamp<Clock::duration>(pending_.front().due - now, Clock::duration::zero(),
+                                         kIdlePoll);
     }
-    pollfd p{master_, static_cast<short>(reading_ ? POLLIN : 0), 0};
+    PutDmxPackets(now, wait);
+    const size_t allowance = reading_ ? ReadAllowance(buffer.size(), now, wait) : 0;
+    pollfd p{master_, static_cast<short>(allowance > 0 ? POLLIN : 0), 0};
     lock.unlock();
-    const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
+    const timespec timeout{0, std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count()};
+    const int ready = ::ppoll(&p, 1, &timeout, nullptr);
     ssize_t n = 0;
-    if (ready > 0 && (p.revents & POLLIN) != 0) n = ::read(master_, buffer.data(), buffer.size());
+    if (ready > 0 && (p.revents & POLLIN) != 0) n = ::read(master_, buffer.data(), allowance);
     const int readError = n < 0 ? errno : 0;
     lock.lock();
 
     if (n > 0) {
       SetPortOpenLocked(true);
       receivedBytes_ += static_cast<uint64_t>(n);
+      if (linkRate_ > 0) credit_ -= static_cast<double>(n);
       const auto at = Clock::now();
       for (const WidgetFrame& frame :
            parser_.Feed(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)))) {
         Handle(frame, at);
       }
       changed_.notify_all();
+      continue;
+    }
+    // Out of link credit it does not look at the input, so a hang-up may
+    // still have bytes behind it: judge it once it reads again.
+    if (reading_ && allowance == 0) {
+      if (ready > 0) changed_.wait_for(lock, wait);  // a hang-up wakes poll at once
       continue;
     }
     const bool hungUp = readError == EIO || (ready > 0 && (p.revents & POLLHUP) != 0);
@@ -127,6 +173,8 @@ void WidgetSimulator::Handle(const WidgetFrame& frame, Clock::time_point at) {
   ++messageCount_;
   if (frame.label == 6) {
     ++frameCount_;
+    if (frameCount_ == 1) nextPacketAt_ = at;
+    slots_ = std::max<size_t>(frame.payload.size(), 1);
     if (frame.payload.size() > 1) {  // after the start code
       std::copy_n(frame.payload.begin() + 1, std::min(frame.payload.size() - 1, levels_.size()),
                   levels_.begin());
@@ -193,6 +241,13 @@ void WidgetSimulator::SetGarbage(std::vector<uint8_t> bytes) {
   garbage_ = std::move(bytes);
 }
 
+void WidgetSimulator::SetLinkRate(uint32_t bytesPerSecond) {
+  std::lock_guard lock(mutex_);
+  linkRate_ = bytesPerSecond;
+  credit_ = 0;
+  creditAt_ = Clock::now();
+}
+
 void WidgetSimulator::SetReading(bool reading) {
   std::lock_guard lock(mutex_);
   reading_ = reading;
@@ -230,6 +285,16 @@ std::array<uint8_t, 512> WidgetSimulator::Levels() const {
 uint64_t WidgetSimulator::ReceivedBytes() const {
   std::lock_guard lock(mutex_);
   return receivedBytes_;
+}
+
+uint64_t WidgetSimulator::DmxPacketCount() const {
+  std::lock_guard lock(mutex_);
+  return dmxPacketCount_;
+}
+
+std::array<uint8_t, 512> WidgetSimulator::DmxLevels() const {
+  std::lock_guard lock(mutex_);
+  return dmxLevels_;
 }
 
 uint64_t WidgetSimulator::DroppedBytes() const {

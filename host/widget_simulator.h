@@ -31,6 +31,12 @@ namespace lumivane::sim {
 //            low, firmware high, break 9, mark-after-break 1, rate 40.
 // Other labels are recorded and not answered.
 //
+// It can keep a real link's pace: with a link rate it takes the port's
+// bytes no faster than that (the pty's buffer fills and the port's writes
+// wait, as on a saturated USB link), and it puts DMX packets on its line
+// as a widget does: at most one per DMX packet time (22.7 ms for 512
+// channels), each the newest complete frame it holds by then.
+//
 // It can misbehave on request: stay silent, answer late, answer garbage,
 // stop reading (so the port's writes stall once the pty buffer is full),
 // or vanish (close the master: the port's next write gets EIO, a hang-up).
@@ -71,6 +77,10 @@ class WidgetSimulator {
   // What kGarbage sends instead of an answer (default: bytes with no 0x7E).
   void SetGarbage(std::vector<uint8_t> bytes);
 
+  // Bytes per second it takes from the port; 0 (the default): as fast as
+  // the machine reads.
+  void SetLinkRate(uint32_t bytesPerSecond);
+
   // False: stop reading the port's output; true: read again.
   void SetReading(bool reading);
   // Closes the master for good: the device is gone. Cannot be undone.
@@ -89,6 +99,10 @@ class WidgetSimulator {
   // first); a frame with fewer channels leaves the rest as they were.
   std::array<uint8_t, 512> Levels() const;
   uint64_t ReceivedBytes() const;
+  // DMX packets put on its line since the first frame, and the channel
+  // levels of the latest one (zeros before the first).
+  uint64_t DmxPacketCount() const;
+  std::array<uint8_t, 512> DmxLevels() const;
   uint64_t DroppedBytes() const;  // bytes that were part of no message
   void ClearMessages();
   void SetRecordLimit(size_t limit);
@@ -112,6 +126,12 @@ class WidgetSimulator {
   void Handle(const WidgetFrame& frame, std::chrono::steady_clock::time_point at);
   void SendDueReplies();
   void SetPortOpenLocked(bool open);
+  // How many bytes the link rate lets it read now; 0 sets `wait` to when
+  // more may be read.
+  size_t ReadAllowance(size_t most, std::chrono::steady_clock::time_point now,
+                       std::chrono::steady_clock::duration& wait);
+  void PutDmxPackets(std::chrono::steady_clock::time_point now,
+                     std::chrono::steady_clock::duration& wait);
   bool WaitUntil(std::chrono::milliseconds timeout, const std::function<bool()>& holds) const;
 
   int master_ = -1;
@@ -138,6 +158,13 @@ class WidgetSimulator {
   uint64_t receivedBytes_ = 0;
   uint64_t droppedAtClear_ = 0;
   std::array<uint8_t, 512> levels_{};
+  size_t slots_ = 0;  // start code and channels of the newest frame
+  uint32_t linkRate_ = 0;
+  double credit_ = 0;  // bytes the link rate allows, up to a short burst
+  std::chrono::steady_clock::time_point creditAt_{};
+  std::chrono::steady_clock::time_point nextPacketAt_{};
+  uint64_t dmxPacketCount_ = 0;
+  std::array<uint8_t, 512> dmxLevels_{};
   WidgetFrameParser parser_;
 
   std::thread thread_;

@@ -38,23 +38,9 @@ std::string_view D2xxCallName(D2xxCallKind kind) {
   return "?";
 }
 
-std::optional<D2xxCallKind> D2xxCallByName(std::string_view name) {
-  for (const auto& [kind, n] : kNames) {
-    if (n == name) return kind;
-  }
-  return std::nullopt;
-}
-
 void D2xxFake::FailCall(D2xxCallKind kind, int nth, FT_STATUS status) {
   std::lock_guard lock(mutex_);
   failures_[kind].emplace_back(nth, status);
-}
-
-bool D2xxFake::FailCall(std::string_view name, int nth, FT_STATUS status) {
-  auto kind = D2xxCallByName(name);
-  if (!kind) return false;
-  FailCall(*kind, nth, status);
-  return true;
 }
 
 void D2xxFake::ShortenWrites(uint32_t bytesWritten) {

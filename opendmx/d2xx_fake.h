@@ -29,7 +29,6 @@ enum class D2xxCallKind {
 
 // "FT_Open", "FT_Purge", ...
 std::string_view D2xxCallName(D2xxCallKind kind);
-std::optional<D2xxCallKind> D2xxCallByName(std::string_view name);
 
 // One call as the fake saw it.
 struct D2xxCall {
@@ -53,8 +52,6 @@ class D2xxFake final : public D2xx {
   // Fails the nth call of a kind (counting from 1, over the fake's life), or
   // every call of it with kEveryCall.
   void FailCall(D2xxCallKind kind, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
-  // The same by D2XX name; false for a name the fake does not know.
-  bool FailCall(std::string_view name, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
   // FT_Write reports this many bytes written instead of all of them.
   void ShortenWrites(uint32_t bytesWritten);
   // Every call spends this long (a blocking sleep) before it returns, to

@@ -10,9 +10,9 @@
 #include <span>
 #include <thread>
 
+#include "core/driver_state.h"
 #include "opendmx/d2xx.h"
 #include "opendmx/monotonic_clock.h"
-#include "core/driver_state.h"
 
 namespace lumivane {
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/interface_links.h"
+#include "core/user_reports.h"
 #include "opendmx/d2xx.h"
 #include "opendmx/dmx_transmitter.h"
 #include "opendmx/monotonic_clock.h"
-#include "core/interface_links.h"
-#include "core/user_reports.h"
 
 namespace lumivane {
 

@@ -15,7 +15,9 @@ using lumivane::PluginInstance;
 
 extern "C" {
 
-LUMIVANE_API uint32_t lumivane_abi_version(void) { return LUMIVANE_ABI_VERSION; }
+LUMIVANE_API uint32_t lumivane_abi_version(void) {
+  return LUMIVANE_ABI_VERSION;
+}
 
 LUMIVANE_API lv_status lumivane_create(const char* class_name, lv_object** out) {
   if (out != nullptr) *out = nullptr;
@@ -30,13 +32,17 @@ LUMIVANE_API lv_status lumivane_create(const char* class_name, lv_object** out) 
   });
 }
 
-LUMIVANE_API const char* lumivane_type_description(void) { return lumivane::TypeDescription(); }
+LUMIVANE_API const char* lumivane_type_description(void) {
+  return lumivane::TypeDescription();
+}
 
 LUMIVANE_API const char* lumivane_error_description(void) {
   return lumivane::LastErrorDescription();
 }
 
-LUMIVANE_API void lumivane_free_text(char* text) { std::free(text); }
+LUMIVANE_API void lumivane_free_text(char* text) {
+  std::free(text);
+}
 
 LUMIVANE_API lv_status lumivane_pump_events(int32_t wait_ms, lv_bool* dialog_open) {
   if (dialog_open != nullptr) *dialog_open = LV_FALSE;

@@ -18,24 +18,28 @@ namespace {
 constexpr size_t kLastErrorSize = 1024;
 thread_local char tLastError[kLastErrorSize];
 
-struct DriverObject {
-  lv_object base;  // first: a host sees only this
+// A host sees only the lv_object base; every lv_object it hands back is
+// one of these, so the downcast is sound.
+struct DriverObject : lv_object {
   std::atomic<uint32_t> refs{1};
   clsOutputDriver driver;
 
-  DriverObject(const lv_output_driver_ops* ops, Plugin& plugin) : base{ops}, driver(plugin) {}
+  DriverObject(const lv_output_driver_ops* operations, Plugin& plugin)
+      : lv_object{operations}, driver(plugin) {}
 };
 
 DriverObject& Self(lv_object* self) {
   if (self == nullptr) throw Failure(ErrorNumber::kInvalidCall, "no object");
-  return *reinterpret_cast<DriverObject*>(self);
+  return *static_cast<DriverObject*>(self);
 }
 
 void Require(const void* pointer, std::string_view what) {
   if (pointer == nullptr) throw Failure(ErrorNumber::kInvalidCall, std::string(what) + " is NULL");
 }
 
-lv_bool ToLv(bool value) { return value ? LV_TRUE : LV_FALSE; }
+lv_bool ToLv(bool value) {
+  return value ? LV_TRUE : LV_FALSE;
+}
 
 // A call whose result is decided even when it fails later writes it anyway.
 template <typename Method>
@@ -44,12 +48,8 @@ lv_status BoolCall(lv_object* self, lv_bool* result, Method&& method) {
   return GuardAbiCall([&] {
     DriverObject& object = Self(self);
     Require(result, "the result");
-    try {
-      *result = ToLv(method(object.driver));
-    } catch (const FailureWithResult& failure) {
-      *result = ToLv(failure.result());
-      throw;
-    }
+    WriteBoolResult([&] { return method(object.driver); },
+                    [&](bool value) { *result = ToLv(value); });
   });
 }
 
@@ -131,13 +131,15 @@ lv_status Term(lv_object* self, lv_bool* result) {
 }
 
 constexpr lv_output_driver_ops kOps{
-    AddRef, Release, QueryInterface, Invoke, Disable, Enable, PluginName,
-    SetChannel, Configure, Init, Term,
+    AddRef,     Release,    QueryInterface, Invoke, Disable, Enable,
+    PluginName, SetChannel, Configure,      Init,   Term,
 };
 
 }  // namespace
 
-lv_object* NewDriverObject(Plugin& plugin) { return &(new DriverObject(&kOps, plugin))->base; }
+lv_object* NewDriverObject(Plugin& plugin) {
+  return new DriverObject(&kOps, plugin);
+}
 
 const char* TypeDescription() {
   // slot numbers count the four standard operations first
@@ -154,7 +156,9 @@ const char* TypeDescription() {
          "method\t10\tTerm\t\tbool\n";
 }
 
-const char* LastErrorDescription() { return tLastError; }
+const char* LastErrorDescription() {
+  return tLastError;
+}
 
 void SetLastErrorDescription(std::string_view text) noexcept {
   // Hosts are promised UTF-8: what is not (a path, a name the host passed)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "lumivane/lumivane.h"
 #include "core/output_driver.h"
+#include "lumivane/lumivane.h"
 
 namespace lumivane {
 

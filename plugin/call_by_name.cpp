@@ -92,9 +92,56 @@ void SetBool(lv_variant* result, bool value) {
   result->value.b = value ? LV_TRUE : LV_FALSE;
 }
 
-void ExpectArgs(int32_t argc, int32_t wanted) {
-  if (argc != wanted) throw Failure(ErrorNumber::kWrongArgCount);
+// Runs a Boolean method once its arguments are converted, so a bad one
+// changes nothing.
+template <class Method>
+void CallBool(lv_variant* result, Method&& method) {
+  WriteBoolResult(method, [&](bool value) { SetBool(result, value); });
 }
+
+struct MethodEntry {
+  std::string_view name;
+  int32_t arity;
+  void (*call)(clsOutputDriver& driver, const lv_variant* args, lv_variant* result);
+};
+
+constexpr MethodEntry kMethods[] = {
+    {"Disable", 0,
+     [](clsOutputDriver& d, const lv_variant*, lv_variant* r) {
+       CallBool(r, [&] { return d.Disable(); });
+     }},
+    {"Enable", 0,
+     [](clsOutputDriver& d, const lv_variant*, lv_variant* r) {
+       CallBool(r, [&] { return d.Enable(); });
+     }},
+    {"PluginName", 0,
+     [](clsOutputDriver& d, const lv_variant*, lv_variant* r) {
+       if (r == nullptr) return;
+       r->value.text = CopyText(d.PluginName());
+       r->type = LV_TEXT;
+     }},
+    {"SetChannel", 2,
+     [](clsOutputDriver& d, const lv_variant* args, lv_variant* r) {
+       const int32_t channel = LongArgument(args[0]);
+       const int32_t value = LongArgument(args[1]);
+       CallBool(r, [&] { return d.SetChannel(channel, value); });
+     }},
+    {"Configure", 0,
+     [](clsOutputDriver& d, const lv_variant*, lv_variant* r) {
+       CallBool(r, [&] { return d.Configure(); });
+     }},
+    {"init", 3,
+     [](clsOutputDriver& d, const lv_variant* args, lv_variant* r) {
+       const std::string title = StringArgument(args[0], "CallingAppTitle");
+       const std::string file = StringArgument(args[1], "MyFilename");
+       std::unique_ptr<HostObject> helper = HelperReference(ObjectArgument(args[2]));
+       CallBool(r, [&] { return d.init(title, file, std::move(helper)); });
+     }},
+    {"Term", 0,
+     [](clsOutputDriver& d, const lv_variant*, lv_variant* r) {
+       CallBool(r, [&] { return d.Term(); });
+     }},
+};
 
 }  // namespace
 
@@ -135,50 +182,13 @@ void InvokeByName(clsOutputDriver& driver, const char* method, const lv_variant*
   if (argc < 0 || (argc > 0 && args == nullptr)) {
     throw Failure(ErrorNumber::kInvalidCall, "no arguments");
   }
-  // Arguments are converted before the call, so a bad one changes nothing.
-  if (EqualsIgnoringCase(name, "Disable")) {
-    ExpectArgs(argc, 0);
-    SetBool(result, false);
-    SetBool(result, driver.Disable());
-  } else if (EqualsIgnoringCase(name, "Enable")) {
-    ExpectArgs(argc, 0);
-    SetBool(result, false);
-    SetBool(result, driver.Enable());
-  } else if (EqualsIgnoringCase(name, "PluginName")) {
-    ExpectArgs(argc, 0);
-    if (result != nullptr) {
-      result->value.text = CopyText(driver.PluginName());
-      result->type = LV_TEXT;
-    }
-  } else if (EqualsIgnoringCase(name, "SetChannel")) {
-    ExpectArgs(argc, 2);
-    const int32_t channel = LongArgument(args[0]);
-    const int32_t value = LongArgument(args[1]);
-    SetBool(result, false);
-    try {
-      SetBool(result, driver.SetChannel(channel, value));
-    } catch (const FailureWithResult& failure) {
-      SetBool(result, failure.result());
-      throw;
-    }
-  } else if (EqualsIgnoringCase(name, "Configure")) {
-    ExpectArgs(argc, 0);
-    SetBool(result, false);
-    SetBool(result, driver.Configure());
-  } else if (EqualsIgnoringCase(name, "init")) {
-    ExpectArgs(argc, 3);
-    const std::string title = StringArgument(args[0], "CallingAppTitle");
-    const std::string file = StringArgument(args[1], "MyFilename");
-    std::unique_ptr<HostObject> helper = HelperReference(ObjectArgument(args[2]));
-    SetBool(result, false);
-    SetBool(result, driver.init(title, file, std::move(helper)));
-  } else if (EqualsIgnoringCase(name, "Term")) {
-    ExpectArgs(argc, 0);
-    SetBool(result, false);
-    SetBool(result, driver.Term());
-  } else {
-    throw Failure(ErrorNumber::kNoSuchMethod, name);
+  for (const MethodEntry& entry : kMethods) {
+    if (!EqualsIgnoringCase(name, entry.name)) continue;
+    if (argc != entry.arity) throw Failure(ErrorNumber::kWrongArgCount);
+    entry.call(driver, args, result);
+    return;
   }
+  throw Failure(ErrorNumber::kNoSuchMethod, name);
 }
 
 }  // namespace lumivane

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "lumivane/lumivane.h"
 #include "core/output_driver.h"
+#include "lumivane/lumivane.h"
 
 namespace lumivane {
 

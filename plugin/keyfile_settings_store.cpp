@@ -161,7 +161,9 @@ KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::millise
                                            UserReports* damageReports)
     : folder_(std::move(folder)), lockTimeout_(lockTimeout), damageReports_(damageReports) {}
 
-fs::path KeyFileSettingsStore::DefaultFolder() { return LumivaneConfigFolder() / "settings"; }
+fs::path KeyFileSettingsStore::DefaultFolder() {
+  return LumivaneConfigFolder() / "settings";
+}
 
 std::string KeyFileSettingsStore::EscapeFileName(std::string_view name) {
   if (name.empty()) return "%";

@@ -54,7 +54,6 @@ class KeyFileSettingsStore final : public SettingsStore {
              std::string_view value) override;
 
   std::filesystem::path FileFor(std::string_view app) const;
-  const std::filesystem::path& folder() const { return folder_; }
 
   static std::string EscapeFileName(std::string_view name);
   static std::string EscapeGroupName(std::string_view name);

@@ -5,8 +5,7 @@
 #include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
-#include "prowidget/port_scan.h"
-#include "prowidget/port_test.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
 #include "prowidget/widget_link.h"
@@ -20,7 +19,7 @@ namespace {
 // As the file is loaded, before any call.
 [[maybe_unused]] const bool kToolkitKept = (KeepToolkitLoaded(), true);
 
-class RealPluginInstance final : public PluginInstance, public ProPortProbes {
+class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
       : settings_(KeyFileSettingsStore::DefaultFolder(), KeyFileSettingsStore::kLockTimeout,
@@ -28,15 +27,12 @@ class RealPluginInstance final : public PluginInstance, public ProPortProbes {
         transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
         pro_(state_, transmitter_, reports_),
         routing_(state_, pro_, openDmx_),
-        dialog_({state_, settings_, routing_, *this, reports_}),
+        dialog_({state_, settings_, routing_, probe_, reports_}),
         plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
 
   Plugin& plugin() override { return plugin_; }
 
-  void ScanProPorts(WidgetDisplay& display) override { scan_.ScanProPorts(display); }
-  void TestProPort(int16_t comPort, WidgetDisplay& display) override {
-    lumivane::TestProPort(transmitter_, pro_, parser_, sleeper_, reports_, comPort, display);
-  }
+  ProPortProbes& probes() override { return probe_; }
 
  private:
   DriverState state_;
@@ -45,6 +41,9 @@ class RealPluginInstance final : public PluginInstance, public ProPortProbes {
   KeyFileSettingsStore settings_;
   Transmitter transmitter_;
   WidgetLink pro_;
+  SystemSleeper sleeper_;
+  ReplyParser parser_{reports_};
+  ProWidgetProbe probe_{transmitter_, pro_, parser_, sleeper_, reports_};
   // Destroyed before the adaptor: the link joins its transmitter and
   // closes the device when the plug-in file is unloaded.
   std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
@@ -53,9 +52,6 @@ class RealPluginInstance final : public PluginInstance, public ProPortProbes {
   DeviceRouting routing_;
   FltkDeviceDialog dialog_;
   Plugin plugin_;
-  SystemSleeper sleeper_;
-  ReplyParser parser_{reports_};
-  PortScan scan_{transmitter_, pro_, parser_, sleeper_};
 };
 
 }  // namespace

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <cstdint>
-
 #include "core/output_driver.h"
-#include "core/widget_display.h"
+#include "core/port_probes.h"
 
 namespace lumivane {
 
@@ -17,10 +15,9 @@ class PluginInstance {
   virtual ~PluginInstance() = default;
   virtual Plugin& plugin() = 0;
 
-  // The widget finder for set-up tools: the dialog's scan and Test on the
-  // plug-in's own serial component, link, parser and message boxes.
-  virtual void ScanProPorts(WidgetDisplay& display) = 0;
-  virtual void TestProPort(int16_t comPort, WidgetDisplay& display) = 0;
+  // The widget probes the dialog uses, for set-up tools: the scan and Test
+  // on the plug-in's own serial component, link, parser and message boxes.
+  virtual ProPortProbes& probes() = 0;
 };
 
 }  // namespace lumivane

@@ -113,9 +113,7 @@ LUMIVANE_API lv_status lumivane_tool_ports_device(int32_t port, char** path) {
 }
 
 LUMIVANE_API lv_status lumivane_tool_ports_link(int32_t port, const char* device_path) {
-  return GuardAbiCall([&] {
-    PortMap().Link(port, TextArgument(device_path, "the device path"));
-  });
+  return GuardAbiCall([&] { PortMap().Link(port, TextArgument(device_path, "the device path")); });
 }
 
 LUMIVANE_API lv_status lumivane_tool_ports_unlink(int32_t port, lv_bool* had_link) {
@@ -130,7 +128,7 @@ LUMIVANE_API lv_status lumivane_tool_scan_pro_ports(const lv_widget_display* dis
   return GuardAbiCall([&] {
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
-    lumivane::PluginInstance::Get().ScanProPorts(callbacks);
+    lumivane::PluginInstance::Get().probes().ScanProPorts(callbacks);
   });
 }
 
@@ -157,7 +155,7 @@ LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget
   return GuardAbiCall([&] {
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
-    lumivane::PluginInstance::Get().TestProPort(port, callbacks);
+    lumivane::PluginInstance::Get().probes().TestProPort(port, callbacks);
   });
 }
 

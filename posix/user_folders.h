@@ -11,6 +11,8 @@ namespace lumivane {
 std::filesystem::path UserConfigHome();
 
 // Our folder in it, which holds the settings and the ports folder.
-inline std::filesystem::path LumivaneConfigFolder() { return UserConfigHome() / "lumivane"; }
+inline std::filesystem::path LumivaneConfigFolder() {
+  return UserConfigHome() / "lumivane";
+}
 
 }  // namespace lumivane

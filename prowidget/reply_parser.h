@@ -6,16 +6,12 @@
 
 #include "core/user_reports.h"
 #include "core/widget_display.h"
+#include "prowidget/reply_decoder.h"
 #include "prowidget/widget_message.h"
 
 namespace lumivane {
 
-// Result codes of ParseProReply besides the label itself (0..255).
-inline constexpr int32_t kReplyTooShort = -1;  // trimmed reply under 4 characters
-inline constexpr int32_t kReplyNoStart = -2;   // no 0x7E in it; a message box was shown
-inline constexpr int32_t kReplyTooLong = -3;   // trimmed reply over 600 characters
-
-// Reads what a widget sent back. Keeps the serial number of the last
+// Shows what a widget sent back, as DecodeProReply reads it. Keeps the serial number of the last
 // serial-number reply and the firmware bytes of the last parse. Host thread
 // only; the display must stay valid for the call.
 class ReplyParser {
@@ -23,10 +19,11 @@ class ReplyParser {
   explicit ReplyParser(UserReports& reports) : reports_(reports) {}
 
   // Dumps reply (as received) into the info line, trims it in place to its
-  // first message (first 0x7E up to the first 0xE7 after it, length bytes
-  // ignored), checks and decodes it. Returns a code above, or the label.
-  // Labels 3 and 10 are decoded into the result line. A failure while
-  // decoding is shown in a message box and the code held so far returned.
+  // first message and decodes it. Returns the reply's code (kReply... or
+  // the label). Labels 3 and 10 are shown in the result line; a reply with
+  // no start delimiter, or cut short in its firmware bytes, in a message
+  // box. A failure while showing is itself shown in a message box, and the
+  // code held so far returned: 0 until the label is known.
   int32_t ParseProReply(std::string& reply, WidgetDisplay& display);
 
   // Empty until a serial-number reply; then 4..8 hexadecimal characters,
@@ -38,9 +35,6 @@ class ReplyParser {
   uint8_t fwVersionHigh() const { return fwVersionHigh_; }
 
  private:
-  void DecodeParameters(const std::string& reply, WidgetDisplay& display);
-  void DecodeSerialNumber(const std::string& reply, WidgetDisplay& display);
-
   UserReports& reports_;
   std::string widgetSerial_;
   uint8_t fwVersionLow_ = 0;

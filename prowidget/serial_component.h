@@ -10,7 +10,8 @@ namespace lumivane {
 // The one serial-port component, with the properties its callers use.
 // Line settings are fixed: 256000 baud, 8 data bits, no parity, 1 stop bit,
 // no flow control. Every failure throws Failure with the component's own
-// error number. Nothing is event-driven: callers poll. Host thread only.
+// error number. Nothing is event-driven: callers poll. One thread at a
+// time: the host's, or the widget link's writer while the link lends it.
 class SerialComponent {
  public:
   virtual ~SerialComponent() = default;
@@ -27,6 +28,13 @@ class SerialComponent {
 
   // Sends every byte of data, in order, or fails.
   virtual void Output(std::string_view data) = 0;
+  // Sends what the line takes of data at once, without waiting for room,
+  // and returns how many bytes went; fails as Output does. A component
+  // that cannot tell sends it all.
+  virtual size_t OutputWithoutWaiting(std::string_view data) {
+    Output(data);
+    return data.size();
+  }
   // All bytes received and not yet read; empties the receive buffer.
   virtual std::string Input() = 0;
   virtual int16_t InBufferCount() = 0;

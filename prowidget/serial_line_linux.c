@@ -1,9 +1,9 @@
 /* SPDX-License-Identifier: MIT */
+#include "prowidget/serial_line_linux.h"
+
 #include <asm/termbits.h>
 #include <errno.h>
 #include <sys/ioctl.h>
-
-#include "prowidget/serial_line_linux.h"
 
 static const tcflag_t kInputOff = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
                                   IXOFF | IXANY | INPCK | IUCLC;

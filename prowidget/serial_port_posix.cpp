@@ -94,15 +94,22 @@ void SerialPortPosix::Open() {
 
 void SerialPortPosix::Close() noexcept {
   if (fd_ < 0) return;
-  // The last frame may still be on its way: give it the write timeout to
-  // leave, then drop what is left, or close() would wait for a stalled
-  // device as long as the driver likes (30 s for USB serial).
+  // The last frames may still be on their way: give them the write timeout
+  // to leave. Only what a stalled device left queued is dropped, or close()
+  // would wait for it as long as the driver likes (30 s for USB serial). A
+  // flush otherwise would discard what the far end has not read yet: on a
+  // pty that is everything in flight, and the queue there always reads 0.
   const Clock::time_point deadline = Clock::now() + writeTimeout_;
   int queued = 0;
-  while (!gone_ && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline) {
+  bool stalled = false;
+  while (!gone_ && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    if (Clock::now() >= deadline) {
+      stalled = true;
+      break;
+    }
     ::poll(nullptr, 0, 2);
   }
-  lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
+  if (stalled) lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
@@ -150,6 +157,24 @@ void SerialPortPosix::Output(std::string_view data) {
       throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(errno));
     if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) DeviceGone("hung up");
   }
+}
+
+size_t SerialPortPosix::OutputWithoutWaiting(std::string_view data) {
+  RequireOpen();
+  size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = ::write(fd_, data.data() + sent, data.size() - sent);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    const int error = n < 0 ? errno : EAGAIN;
+    if (error == EINTR) continue;
+    if (error == EAGAIN) break;
+    if (IsHangUp(error)) DeviceGone(std::strerror(error));
+    throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
+  }
+  return sent;
 }
 
 void SerialPortPosix::Receive() {

@@ -21,7 +21,7 @@ namespace lumivane {
 // (8022); a device that went away (EIO, hang-up) fails with 8023 and leaves
 // the port closed, so the next open starts afresh. Nothing blocks longer
 // than the write timeout and nothing retries on a dead descriptor.
-// Host thread only.
+// One thread at a time.
 class SerialPortPosix final : public SerialComponent {
  public:
   static constexpr unsigned kBaud = 256000;
@@ -39,6 +39,7 @@ class SerialPortPosix final : public SerialComponent {
   void SetPortOpen(bool open) override;
   bool PortOpen() const override { return fd_ >= 0; }
   void Output(std::string_view data) override;
+  size_t OutputWithoutWaiting(std::string_view data) override;
   std::string Input() override;
   int16_t InBufferCount() override;
 

@@ -17,13 +17,10 @@ class Transmitter final : public TransmitterWindow {
   using ComponentFactory = std::function<std::unique_ptr<SerialComponent>()>;
   explicit Transmitter(ComponentFactory makeComponent) : makeComponent_(std::move(makeComponent)) {}
 
-  static constexpr const char* kCaption = "Transmitter";
-
   // Creates the component if it does not exist yet; throws if it cannot.
   void Load() override {
     if (!component_) component_ = makeComponent_();
   }
-  bool IsLoaded() const { return component_ != nullptr; }
 
   SerialComponent& MSComm1() {
     Load();

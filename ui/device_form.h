@@ -5,10 +5,10 @@
 
 #include "core/device_routing.h"
 #include "core/driver_state.h"
+#include "core/port_probes.h"
 #include "core/settings_store.h"
 #include "core/user_reports.h"
 #include "ui/device_view.h"
-#include "ui/port_probes.h"
 
 namespace lumivane {
 

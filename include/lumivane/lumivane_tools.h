@@ -21,9 +21,8 @@ LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char**
  * app_title (section "Plugins\" + plugin_file). A missing value reads as "". */
 LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const char* plugin_file,
                                                    const char* key, char** value);
-LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title,
-                                                    const char* plugin_file, const char* key,
-                                                    const char* value);
+LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const char* plugin_file,
+                                                    const char* key, const char* value);
 
 /* The port map. Serial port n (1..255) is the symbolic link "com<n>" in
  * $XDG_CONFIG_HOME/lumivane/ports (default ~/.config/lumivane/ports) when

@@ -11,12 +11,11 @@
 
 #include "host/widget_simulator.h"
 #include "prowidget/port_map_posix.h"
-#include "prowidget/port_scan.h"
-#include "prowidget/port_test.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/faults/fault_support.h"
+#include "tests/scan/scan_fakes.h"
 
 namespace lumivane::faults {
 namespace {
@@ -46,7 +45,7 @@ class DeviceFaults : public ::testing::Test {
   void Test() {
     display = RecordingDisplay{};
     reports.messages.clear();
-    TestProPort(transmitter, link, parser, sleeper, reports, kPort, display);
+    ProWidgetProbe{transmitter, link, parser, sleeper, reports}.TestProPort(kPort, display);
   }
   SerialComponent& port() { return transmitter.MSComm1(); }
 
@@ -110,7 +109,7 @@ TEST_F(DeviceFaults, GarbageFloodDuringTestGivesTheParsersCodesWithinTheBuffer) 
 TEST_F(DeviceFaults, GarbageFloodDuringScanListsThePortAsNoWidget) {
   widget.SetGarbage(Flood({}, 0x13));
   widget.SetReplies(WidgetSimulator::Replies::kGarbage);
-  PortScan scan(transmitter, link, parser, sleeper);
+  ProWidgetProbe scan(transmitter, link, parser, sleeper, reports);
   scan.ScanProPorts(display);
   ASSERT_EQ(display.entries.size(), 1u);
   EXPECT_EQ(display.entries[0].text, "Com: 3");

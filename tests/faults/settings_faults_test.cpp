@@ -11,13 +11,13 @@
 #include <string>
 
 #include "core/failure.h"
-#include "plugin/keyfile_settings_store.h"
 #include "core/output_driver.h"
+#include "plugin/keyfile_settings_store.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_windows.h"
-#include "ui/device_form.h"
 #include "tests/ui/dialog_fakes.h"
+#include "ui/device_form.h"
 
 namespace lumivane::faults {
 namespace {

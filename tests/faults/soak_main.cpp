@@ -41,11 +41,13 @@ int main(int argc, char** argv) {
   long rssMax = 0;
   for (long kb : r.rssKb) rssMax = kb > rssMax ? kb : rssMax;
   std::printf(
-      "calls %llu\nfailed_calls %llu\nframes_checked %llu\nframes_lost %llu\n"
+      "calls %llu\nfailed_calls %llu\nframes_checked %llu\nframes_superseded %llu\n"
+      "frames_lost %llu\n"
       "frames_corrupt %llu\ndropped_bytes %llu\nseconds %.2f\ncalls_per_second %.0f\n"
       "rss_kb_start %ld\nrss_kb_after_first_batch %ld\nrss_kb_max %ld\nrss_kb_end %ld\n",
       static_cast<unsigned long long>(r.calls), static_cast<unsigned long long>(r.failedCalls),
       static_cast<unsigned long long>(r.framesChecked),
+      static_cast<unsigned long long>(r.framesSuperseded),
       static_cast<unsigned long long>(r.framesLost),
       static_cast<unsigned long long>(r.framesCorrupt),
       static_cast<unsigned long long>(r.droppedBytes), r.seconds,

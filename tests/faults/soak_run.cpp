@@ -4,10 +4,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "host/driver_client.h"
 #include "host/plugin_library.h"
@@ -31,21 +33,30 @@ Frame UniverseFrame(const std::array<uint8_t, 512>& levels) {
   return out;
 }
 
-// Waits until the simulator stops receiving, then compares what it got.
+// Waits until the simulator holds the batch's last universe, then walks
+// what it got: each frame one of the batch's universes, later than the one
+// before.
 void CheckBatch(const sim::WidgetSimulator& widget, const std::vector<Frame>& expected,
-                SoakResult& result) {
-  widget.WaitForMessages(expected.size(), 10s);
-  const auto messages = widget.Messages();
-  size_t i = 0;
-  for (; i < expected.size() && i < messages.size(); ++i) {
-    if (messages[i].frame.bytes() == expected[i]) {
-      ++result.framesChecked;
-    } else {
-      ++result.framesCorrupt;
-    }
+                const std::array<uint8_t, 512>& last, SoakResult& result) {
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (widget.Levels() != last && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(200us);
   }
-  result.framesLost += expected.size() - i;
-  result.framesCorrupt += messages.size() > expected.size() ? messages.size() - expected.size() : 0;
+  size_t next = 0;  // the first universe not seen yet
+  for (const auto& message : widget.Messages()) {
+    const Frame bytes = message.frame.bytes();
+    const auto found =
+        std::find(expected.begin() + static_cast<std::ptrdiff_t>(next), expected.end(), bytes);
+    if (found == expected.end()) {
+      ++result.framesCorrupt;
+      continue;
+    }
+    const auto at = static_cast<size_t>(found - expected.begin());
+    result.framesSuperseded += at - next;
+    ++result.framesChecked;
+    next = at + 1;
+  }
+  result.framesLost += expected.size() - next;
 }
 
 }  // namespace
@@ -91,7 +102,7 @@ SoakResult RunSoak(const SoakOptions& options) {
       expected.push_back(UniverseFrame(levels));
       ++result.calls;
       if (expected.size() == options.batch || i + 1 == options.calls) {
-        CheckBatch(widget, expected, result);
+        CheckBatch(widget, expected, levels, result);
         widget.ClearMessages();
         expected.clear();
         result.rssKb.push_back(ResidentKb());

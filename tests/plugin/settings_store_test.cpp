@@ -195,8 +195,7 @@ TEST_F(SettingsStoreTest, ModeIsKept) {
 
 TEST_F(SettingsStoreTest, WriteKeepsCommentsAndOtherGroups) {
   fs::create_directories(folder);
-  Put(store.FileFor("T"),
-      "# set up by hand\n[Plugins\\F]\ncomPort=3\n[Plugins\\G]\ncomPort=9\n");
+  Put(store.FileFor("T"), "# set up by hand\n[Plugins\\F]\ncomPort=3\n[Plugins\\G]\ncomPort=9\n");
   store.Write("T", PluginSection("F"), "DeviceType", "DMXUSBpro");
   const std::string after = Contents(store.FileFor("T"));
   for (const char* kept : {"# set up by hand", "[Plugins\\G]\ncomPort=9"}) {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/port_map_posix.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include "core/failure.h"
+#include "prowidget/port_map_posix.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane {

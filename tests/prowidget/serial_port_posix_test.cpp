@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "core/failure.h"
-#include "tests/prowidget/pty_pair.h"
 #include "prowidget/serial_line_linux.h"
+#include "tests/prowidget/pty_pair.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane {
@@ -180,6 +180,21 @@ TEST_F(SerialPortPosixTest, ClosingAStalledPortDoesNotWaitForIt) {
   port.SetPortOpen(false);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(SerialPortPosixTest, ClosingKeepsWhatTheDeviceHasNotReadYet) {
+  // Twenty frames fit in the pty's buffer unread: the far end must still
+  // get every byte after the close, as a slow widget does.
+  SerialPortPosix port = MakePort();
+  OpenOn3(port);
+  std::string sent;
+  for (int i = 0; i < 20; ++i) sent += std::string(518, static_cast<char>(i));
+  port.Output(sent.substr(0, 518 * 10));
+  port.Output(sent.substr(518 * 10));
+  const auto start = std::chrono::steady_clock::now();
+  port.SetPortOpen(false);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms) << "nothing was stalled";
+  EXPECT_EQ(pty_.Read(sent.size()), sent);
 }
 
 TEST_F(SerialPortPosixTest, ADeviceThatVanishesIsGoneAndThePortClosed) {

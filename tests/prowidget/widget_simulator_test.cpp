@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 
 namespace lumivane::sim {
 namespace {
@@ -139,6 +140,61 @@ TEST(WidgetSimulatorTest, WhenItStopsReadingThePortStalls) {
     std::this_thread::sleep_for(5ms);
   }
   EXPECT_GE(sim.ReceivedBytes(), written);
+}
+
+// Writes everything, waiting for room as a blocking port does.
+void WriteAll(const Port& port, const Bytes& bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n =
+        port.Write(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(done), bytes.end()));
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else {
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+}
+
+Bytes FrameWithChannel1(uint8_t level) {
+  Bytes frame{0x7E, 0x06, 0x01, 0x02, 0x00, level};
+  frame.resize(5 + 512, 0);
+  frame.push_back(0xE7);
+  return frame;
+}
+
+TEST(WidgetSimulatorTest, ALinkRateTakesBytesNoFasterThanThat) {
+  WidgetSimulator sim;
+  sim.SetLinkRate(100'000);
+  Port port(sim.devicePath());
+  Bytes frames;
+  for (uint8_t i = 1; i <= 100; ++i) {
+    const Bytes frame = FrameWithChannel1(i);
+    frames.insert(frames.end(), frame.begin(), frame.end());
+  }
+  const auto start = std::chrono::steady_clock::now();
+  WriteAll(port, frames);  // 51.8 KB: 0.518 s at that rate
+  ASSERT_TRUE(sim.WaitForMessages(100, 10s));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 450ms);
+  EXPECT_EQ(sim.Levels()[0], 100);
+  EXPECT_EQ(sim.DroppedBytes(), 0u);
+}
+
+TEST(WidgetSimulatorTest, PutsAtMostOneDmxPacketPerPacketTimeTheNewestFrame) {
+  WidgetSimulator sim;
+  sim.SetLinkRate(1'000'000);
+  Port port(sim.devicePath());
+  EXPECT_EQ(sim.DmxPacketCount(), 0u) << "no frame, no packet";
+  const auto start = std::chrono::steady_clock::now();
+  for (uint8_t i = 1; i <= 40; ++i) WriteAll(port, FrameWithChannel1(i));
+  ASSERT_TRUE(sim.WaitForMessages(40, 5s));
+  std::this_thread::sleep_for(100ms);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  const uint64_t packets = sim.DmxPacketCount();
+  EXPECT_GE(packets, 1u);
+  EXPECT_LE(packets, static_cast<uint64_t>(elapsed / std::chrono::microseconds(22679)) + 1)
+      << "one 512-channel packet takes 22.7 ms on the line";
+  EXPECT_LT(packets, 40u) << "frames faster than packets are never all shown";
+  EXPECT_EQ(sim.DmxLevels()[0], 40) << "the newest frame";
 }
 
 TEST(WidgetSimulatorTest, WhenItVanishesThePortHangsUp) {

@@ -5,8 +5,7 @@
 
 #include <thread>
 
-#include "prowidget/port_scan.h"
-#include "prowidget/port_test.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
@@ -38,7 +37,7 @@ class ScanOverPtysTest : public ::testing::Test {
   WidgetLink link{state, transmitter, reports};
   ReplyParser parser{reports};
   CountingRealSleeper sleeper;
-  PortScan scan{transmitter, link, parser, sleeper};
+  ProWidgetProbe probe{transmitter, link, parser, sleeper, reports};
   RecordingDisplay display;
 };
 
@@ -51,7 +50,7 @@ const std::vector<ListEntry> kUsualEntries{
 TEST_F(ScanOverPtysTest, FindsTheWidgetsAndListsThePortsThatOpen) {
   ports.AddTheUsualSet();
 
-  scan.ScanProPorts(display);
+  probe.ScanProPorts(display);
 
   EXPECT_EQ(display.entries, kUsualEntries);
   EXPECT_EQ(sleeper.sleeps, std::vector<int>(5, 50)) << "one wait per port that opened";
@@ -59,23 +58,23 @@ TEST_F(ScanOverPtysTest, FindsTheWidgetsAndListsThePortsThatOpen) {
   EXPECT_FALSE(transmitter.MSComm1().PortOpen());
   for (int port = 1; port <= 16; ++port) {
     const bool present = port == 2 || port == 4 || port == 6 || port == 9 || port == 11;
-    EXPECT_EQ(scan.portPresent(port), present) << port;
-    EXPECT_EQ(scan.portIsWidget(port), port == 4 || port == 9) << port;
+    EXPECT_EQ(probe.portPresent(port), present) << port;
+    EXPECT_EQ(probe.portIsWidget(port), port == 4 || port == 9) << port;
   }
   EXPECT_FALSE(link.proPortOpen()) << "the scan leaves the link's flag alone";
 }
 
 TEST_F(ScanOverPtysTest, TwoScansAppendTwice) {
   ports.AddTheUsualSet();
-  scan.ScanProPorts(display);
-  scan.ScanProPorts(display);  // the late widget's first answer is dropped, not read now
+  probe.ScanProPorts(display);
+  probe.ScanProPorts(display);  // the late widget's first answer is dropped, not read now
   std::vector<ListEntry> twice = kUsualEntries;
   twice.insert(twice.end(), kUsualEntries.begin(), kUsualEntries.end());
   EXPECT_EQ(display.entries, twice);
 }
 
 TEST_F(ScanOverPtysTest, NoPortPresentListsNothingAndNeverWaits) {
-  scan.ScanProPorts(display);
+  probe.ScanProPorts(display);
   EXPECT_TRUE(display.entries.empty());
   EXPECT_TRUE(sleeper.sleeps.empty());
 }
@@ -83,12 +82,12 @@ TEST_F(ScanOverPtysTest, NoPortPresentListsNothingAndNeverWaits) {
 TEST_F(ScanOverPtysTest, TestLeavesItsPortOpenForTheNextScan) {
   ports.Widget(7).SetSerial(0x01020304);
 
-  TestProPort(transmitter, link, parser, sleeper, reports, 7, display);
+  probe.TestProPort(7, display);
   EXPECT_EQ(display.result, " 10");
   EXPECT_EQ(display.info, "7E A 4 0 4 3 2 1 E7 ");
   EXPECT_TRUE(transmitter.MSComm1().PortOpen());
 
-  scan.ScanProPorts(display);
+  probe.ScanProPorts(display);
   const std::vector<ListEntry> expected{
       {"Pro Widget - Com:  1 : 01020304", 1},
       {"Pro Widget - Com:  7 : 01020304", 7},
@@ -99,19 +98,19 @@ TEST_F(ScanOverPtysTest, TestLeavesItsPortOpenForTheNextScan) {
 
 TEST_F(ScanOverPtysTest, TestOnSilentMissingAndGarbagePorts) {
   ports.Widget(2).SetReplies(sim::WidgetSimulator::Replies::kSilent);
-  TestProPort(transmitter, link, parser, sleeper, reports, 2, display);
+  probe.TestProPort(2, display);
   EXPECT_EQ(display.result, "Nothing Recieved");
   transmitter.MSComm1().SetPortOpen(false);
 
   ports.Widget(6).SetReplies(sim::WidgetSimulator::Replies::kGarbage);
-  TestProPort(transmitter, link, parser, sleeper, reports, 6, display);
+  probe.TestProPort(6, display);
   EXPECT_EQ(display.result, "-2");
   EXPECT_EQ(display.info, "0 13 55 AA 11 FF ");
   transmitter.MSComm1().SetPortOpen(false);
 
   display.result = "unchanged";
   reports.messages.clear();
-  TestProPort(transmitter, link, parser, sleeper, reports, 3, display);
+  probe.TestProPort(3, display);
   EXPECT_EQ(reports.messages,
             std::vector<std::string>{"Failed to open USB DMX Pro on comm port:  3"});
   EXPECT_EQ(display.result, "unchanged");

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/port_scan.h"
-
 #include <gtest/gtest.h>
 
+#include "prowidget/pro_widget_probe.h"
 #include "tests/scan/scan_fakes.h"
 
 namespace lumivane {
@@ -34,7 +33,7 @@ class PortScanTest : public ::testing::Test {
   RecordingReports reports;
   ReplyParser parser{reports};
   CountingSleeper sleeper;
-  PortScan scan{fake.transmitter, pro, parser, sleeper};
+  ProWidgetProbe scan{fake.transmitter, pro, parser, sleeper, reports};
   RecordingDisplay display;
 };
 
@@ -148,7 +147,7 @@ TEST_F(PortScanTest, FailingStepsAreSkipped) {
     FakeTransmitter local;
     FakeProLink localPro{local.transmitter};
     ReplyParser localParser{reports};
-    PortScan localScan{local.transmitter, localPro, localParser, sleeper};
+    ProWidgetProbe localScan{local.transmitter, localPro, localParser, sleeper, reports};
     RecordingDisplay localDisplay;
     local.serial->AddPort(4, kWidget4);
     local.serial->AddPort(5, kWidget4);
@@ -180,7 +179,7 @@ TEST_F(PortScanTest, ParseFailingAfterTheSerialStillFindsTheWidget) {
     void ShowMessage(std::string_view) override { throw std::runtime_error("no box"); }
   } noBoxes;
   ReplyParser failingParser{noBoxes};
-  PortScan failingScan{fake.transmitter, pro, failingParser, sleeper};
+  ProWidgetProbe failingScan{fake.transmitter, pro, failingParser, sleeper, noBoxes};
   serial().AddPort(4, kWidget4);
 
   failingScan.ScanProPorts(failing);

@@ -133,6 +133,16 @@ TEST(ParseProReply, TableOfReplies) {
     ReplyParser parser(reports);
     std::string reply = c.reply;
 
+    // The decoder alone reads the same, with nothing to show on.
+    const ProReply decoded = DecodeProReply(c.reply);
+    EXPECT_EQ(decoded.code, c.result);
+    EXPECT_EQ(decoded.trimmed, c.trimmed);
+    EXPECT_EQ(decoded.serial.value_or(""), c.serial);
+    EXPECT_EQ(decoded.resultCaption, c.caption.value_or(""));
+    EXPECT_EQ(decoded.message.empty(), !c.message);
+    EXPECT_EQ(decoded.fwVersionLow.value_or(0), c.fwLow);
+    EXPECT_EQ(decoded.fwVersionHigh.value_or(0), c.fwHigh);
+
     EXPECT_EQ(parser.ParseProReply(reply, display), c.result);
 
     EXPECT_EQ(display.info, ToHexString(c.reply)) << "the dump is of the reply as received";

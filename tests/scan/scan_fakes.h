@@ -12,9 +12,9 @@
 #include "core/interface_links.h"
 #include "core/sleeper.h"
 #include "core/user_reports.h"
+#include "core/widget_display.h"
 #include "prowidget/serial_component.h"
 #include "prowidget/transmitter.h"
-#include "core/widget_display.h"
 
 namespace lumivane::testing {
 

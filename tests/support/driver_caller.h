@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/output_driver.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
-#include "core/output_driver.h"
 
 namespace lumivane::testing {
 

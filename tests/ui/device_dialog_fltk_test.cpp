@@ -20,12 +20,12 @@
 #include <FL/x.H>
 
 #include "core/output_driver.h"
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
 #include "tests/ui/recorded_dialog_plugin.h"
-#include "tests/ui/widget_probes.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
 
@@ -89,7 +89,6 @@ class DeviceDialogFltkTest : public ::testing::Test, protected uitest::RecordedD
     EXPECT_NE(dialog.window(), nullptr);
     return *dialog.window();
   }
-
 };
 
 TEST_F(DeviceDialogFltkTest, ConfigureShowsTheDialogAtOnceWithItsCaptionSizeAndPlace) {
@@ -362,7 +361,7 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
   DeviceRouting routing{state, pro, openDmx};
   testing::CountingSleeper sleeper;
   ReplyParser parser{reports};
-  uitest::WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   NoTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog};

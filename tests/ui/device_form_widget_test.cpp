@@ -4,11 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "prowidget/pro_widget_probe.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
 #include "tests/ui/dialog_fakes.h"
-#include "tests/ui/widget_probes.h"
 #include "ui/device_form.h"
 
 namespace lumivane {
@@ -46,7 +46,7 @@ class DeviceFormWidgetTest : public ::testing::Test {
   DeviceRouting routing{state, pro, openDmx};
   testing::CountingSleeper sleeper;
   ReplyParser parser{reports};
-  uitest::WidgetProbes probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
   uitest::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 };

@@ -11,10 +11,10 @@
 
 #include "core/failure.h"
 #include "core/interface_links.h"
+#include "core/port_probes.h"
 #include "core/settings_store.h"
 #include "core/user_reports.h"
 #include "ui/device_view.h"
-#include "ui/port_probes.h"
 
 namespace lumivane::uitest {
 

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "prowidget/port_test.h"
-
 #include <gtest/gtest.h>
 
+#include "prowidget/pro_widget_probe.h"
 #include "tests/scan/scan_fakes.h"
 
 namespace lumivane {
@@ -23,7 +22,7 @@ class PortTestTest : public ::testing::Test {
  protected:
   FakeSerialComponent& serial() { return *fake.serial; }
   void Test(int16_t port) {
-    TestProPort(fake.transmitter, pro, parser, sleeper, reports, port, display);
+    ProWidgetProbe{fake.transmitter, pro, parser, sleeper, reports}.TestProPort(port, display);
   }
 
   FakeTransmitter fake;
@@ -69,7 +68,8 @@ TEST_F(PortTestTest, ResultLineShowsWhatCameBack) {
     ReplyParser localParser{localReports};
     RecordingDisplay localDisplay;
     local.serial->AddPort(5, c.answer);
-    TestProPort(local.transmitter, localPro, localParser, sleeper, localReports, 5, localDisplay);
+    ProWidgetProbe{local.transmitter, localPro, localParser, sleeper, localReports}.TestProPort(
+        5, localDisplay);
     EXPECT_EQ(localDisplay.result, c.result);
     EXPECT_EQ(localReports.messages.size(), c.messages);
   }
