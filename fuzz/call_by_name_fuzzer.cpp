@@ -21,7 +21,7 @@
 #include "tests/support/test_plugin.h"
 
 using namespace lumivane;
-using namespace lumivane::testing;
+using namespace lumivane::test;
 
 namespace {
 

@@ -15,14 +15,13 @@
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
 #include "tests/faults/fault_support.h"
-#include "tests/scan/scan_fakes.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/recording_reports.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
 using sim::WidgetSimulator;
-using testing::RecordingDisplay;
-using testing::RecordingReports;
 constexpr int16_t kPort = 3;
 constexpr size_t kFlood = 5000;  // well beyond the receive buffer and a pty's buffer
 
@@ -130,4 +129,4 @@ TEST_F(DeviceFaults, GarbageFloodDuringScanListsThePortAsNoWidget) {
 }
 
 }  // namespace
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

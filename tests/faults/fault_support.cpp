@@ -11,19 +11,8 @@
 #include <set>
 #include <stdexcept>
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "lumivane-faults-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
 
 std::string FileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -108,4 +97,4 @@ FullDisk::~FullDisk() {
   ::sigaction(SIGXFSZ, &oldAction_, nullptr);
 }
 
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

@@ -7,20 +7,9 @@
 #include <filesystem>
 #include <string>
 
-namespace lumivane::faults {
+#include "tests/support/temp_folder.h"
 
-// A folder of its own under the temporary folder, removed afterwards.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
+namespace lumivane::test {
 
 std::string FileBytes(const std::filesystem::path& path);
 void PutFile(const std::filesystem::path& path, const std::string& bytes);
@@ -60,4 +49,4 @@ class FullDisk {
   struct sigaction oldAction_ {};
 };
 
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

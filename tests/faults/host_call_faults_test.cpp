@@ -15,11 +15,11 @@
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
-using testing::FakeHelper;
-using testing::TestPlugin;
+using test::FakeHelper;
+using test::TestPlugin;
 
 constexpr lv_status kInvalid = static_cast<lv_status>(ErrorNumber::kInvalidCall);
 
@@ -268,7 +268,7 @@ TEST_F(HostCallFaults, NullPointersAndInvalidTextsAreRefusedAndChangeNothing) {
   for (const BadCall& bad : BadCalls()) {
     SCOPED_TRACE(bad.what);
     const Snapshot before = Take(fake.state);
-    const testing::CallLog calls = fake.log;
+    const test::CallLog calls = fake.log;
     const uint32_t refs = helper.refs;
     EXPECT_EQ(bad.call(object, helper.get()), kInvalid);
     EXPECT_STRNE(LastErrorDescription(), "");
@@ -299,4 +299,4 @@ TEST_F(HostCallFaults, ResultsOfRefusedCallsAreFalseOrEmpty) {
 }
 
 }  // namespace
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

@@ -15,7 +15,7 @@
 #include "host/widget_simulator.h"
 #include "tests/faults/fault_support.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -131,4 +131,4 @@ TEST_F(PluginFileFaults, UnloadingWithTheWidgetOpenClosesItAndLeavesNothingRunni
 }
 
 }  // namespace
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

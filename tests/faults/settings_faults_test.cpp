@@ -15,11 +15,13 @@
 #include "plugin/keyfile_settings_store.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/fake_links.h"
+#include "tests/support/fake_probes.h"
 #include "tests/support/fake_windows.h"
-#include "tests/ui/dialog_fakes.h"
+#include "tests/support/memory_device_view.h"
+#include "tests/support/recording_reports.h"
 #include "ui/device_form.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -59,10 +61,10 @@ struct InitOutcome {
 
 InitOutcome InitWith(SettingsStore& store) {
   DriverState state;
-  testing::FakeTransmitter transmitter;
-  testing::FakeProLink pro;
-  testing::FakeOpenDmxLink openDmx;
-  testing::FakeDialog dialog;
+  test::FakeTransmitter transmitter;
+  test::FakeProLink pro;
+  test::FakeOpenDmxLink openDmx;
+  test::FakeDialog dialog;
   DeviceRouting routing(state, pro, openDmx);
   Plugin plugin{state, store, transmitter, pro, routing, dialog};
   clsOutputDriver driver(plugin);
@@ -84,13 +86,13 @@ std::vector<std::string> PressOk(SettingsStore& store) {
   DriverState state;
   state.appTitle = kApp;
   state.pluginFile = kFile;
-  testing::FakeProLink pro;
-  testing::FakeOpenDmxLink openDmx;
+  test::FakeProLink pro;
+  test::FakeOpenDmxLink openDmx;
   DeviceRouting routing(state, pro, openDmx);
-  uitest::CallLog log;
-  uitest::ScriptedProbes probes(log);
-  uitest::RecordingReports reports;
-  uitest::MemoryDeviceView view;
+  test::CallLog log;
+  test::ScriptedProbes probes(&log);
+  test::RecordingReports reports;
+  test::MemoryDeviceView view;
   view.txtCommPort = "4";
   DeviceForm form(view, {state, store, routing, probes, reports});
   form.cmdOK_Click();
@@ -133,7 +135,7 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
 // The user learns why nothing lights: once per damaged file, not at every
 // read, and again only for another damaged file in its place.
 TEST_F(SettingsFaults, DamagedFileAtInitIsReportedOnceWithTheFileAndTheReason) {
-  uitest::RecordingReports reports;
+  test::RecordingReports reports;
   KeyFileSettingsStore reporting(folder, KeyFileSettingsStore::kLockTimeout, &reports);
   const std::string damaged = "this is not a settings file\n";
   PutFile(file, damaged);
@@ -275,4 +277,4 @@ TEST_F(SettingsFaults, TwoHostsWritingAtOnceBothLandAndTheFileAlwaysParses) {
 }
 
 }  // namespace
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

@@ -12,7 +12,7 @@
 #include "tests/faults/soak_run.h"
 
 int main(int argc, char** argv) {
-  lumivane::faults::SoakOptions options;
+  lumivane::test::SoakOptions options;
   options.pluginFile = lumivane::host::PluginLibrary::DefaultPath();
   options.calls = 1000000;
   for (int i = 1; i < argc; ++i) {
@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "--calls and --batch need a number above 0\n");
     return 2;
   }
-  const long rssAtStart = lumivane::faults::ResidentKb();
-  const lumivane::faults::SoakResult r = lumivane::faults::RunSoak(options);
+  const long rssAtStart = lumivane::test::ResidentKb();
+  const lumivane::test::SoakResult r = lumivane::test::RunSoak(options);
   if (!r.error.empty()) {
     std::fprintf(stderr, "soak: %s\n", r.error.c_str());
     return 1;

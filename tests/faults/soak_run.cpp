@@ -16,7 +16,7 @@
 #include "host/widget_simulator.h"
 #include "tests/faults/fault_support.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -118,4 +118,4 @@ SoakResult RunSoak(const SoakOptions& options) {
   return result;
 }
 
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace lumivane::faults {
+namespace lumivane::test {
 
 struct SoakOptions {
   std::string pluginFile;  // the plug-in file to dlopen
@@ -43,4 +43,4 @@ SoakResult RunSoak(const SoakOptions& options);
 // Resident memory of this process in KiB.
 long ResidentKb();
 
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

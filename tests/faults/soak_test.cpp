@@ -6,7 +6,7 @@
 
 #include "tests/faults/soak_run.h"
 
-namespace lumivane::faults {
+namespace lumivane::test {
 namespace {
 
 TEST(Soak, TwentyThousandCallsLoseAndCorruptNoFrame) {
@@ -27,4 +27,4 @@ TEST(Soak, TwentyThousandCallsLoseAndCorruptNoFrame) {
 }
 
 }  // namespace
-}  // namespace lumivane::faults
+}  // namespace lumivane::test

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "opendmx/open_dmx_link.h"
-#include "tests/opendmx/recording_reports.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
@@ -27,14 +27,14 @@ class LibftdiWithoutDevice : public ::testing::Test {
 };
 
 TEST_F(LibftdiWithoutDevice, StartFailsCleanlyWithTheOpenMessage) {
-  testing::RecordingReports reports;
+  test::RecordingReports reports;
   PosixMonotonicClock clock;
   OpenDmxUsbLink link(*d2xx_, reports, clock);
   link.StartOpenDmx();
-  EXPECT_THAT(reports.texts, ElementsAre("Failed to open Enttec Open DMX USB device!"));
+  EXPECT_THAT(reports.messages, ElementsAre("Failed to open Enttec Open DMX USB device!"));
   EXPECT_FALSE(link.openDmxOpen());
   link.StopOpenDmx();
-  EXPECT_EQ(reports.texts.size(), 1u);
+  EXPECT_EQ(reports.messages.size(), 1u);
 }
 
 TEST_F(LibftdiWithoutDevice, CallsOnAHandleItNeverGaveOutFailWithoutTouchingUsb) {

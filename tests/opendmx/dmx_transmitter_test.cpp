@@ -15,15 +15,15 @@
 
 #include "opendmx/d2xx_fake.h"
 #include "opendmx/open_dmx_link.h"
-#include "tests/opendmx/recording_reports.h"
 #include "tests/opendmx/wait_until.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
+using test::WaitUntil;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::WaitUntil;
 using K = D2xxCallKind;
 using namespace std::chrono_literals;
 
@@ -63,7 +63,7 @@ class TransmitterTest : public ::testing::Test {
   }
 
   D2xxFake fake_;
-  testing::RecordingReports reports_;
+  test::RecordingReports reports_;
   PosixMonotonicClock clock_;
   std::unique_ptr<OpenDmxUsbLink> link_ =
       std::make_unique<OpenDmxUsbLink>(fake_, reports_, clock_, kFast);
@@ -98,7 +98,7 @@ TEST_F(TransmitterTest, SendsNothingUntilAFrameIsStagedSinceTheStart) {
     EXPECT_EQ(calls[i + 2].data, packet);
     for (int j = 0; j < 3; ++j) EXPECT_EQ(calls[i + j].handle, 1u);
   }
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
 }
 
 TEST_F(TransmitterTest, EveryPacketCarriesOneStagedFrameWholeAndTheLatest) {
@@ -158,7 +158,7 @@ TEST_F(TransmitterTest, ARestartLeavesOnlyOneTransmitterOnTheNewHandle) {
   for (auto it = firstClose + 1; it != calls.end(); ++it) {
     EXPECT_EQ(it->handle, 2u) << D2xxCallName(it->kind) << " on the old handle";
   }
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
 }
 
 TEST_F(TransmitterTest, DestroyingTheLinkStopsTheThreadAndClosesSilently) {
@@ -172,7 +172,7 @@ TEST_F(TransmitterTest, DestroyingTheLinkStopsTheThreadAndClosesSilently) {
   EXPECT_EQ(fake_.CountOf(K::kClose), 1u);
   std::this_thread::sleep_for(10ms);
   EXPECT_EQ(fake_.CallCount(), count);
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
 }
 
 TEST_F(TransmitterTest, DestroyingAClosedLinkMakesNoCall) {
@@ -205,17 +205,17 @@ TEST_P(LineFails, StopsPacketsAndIsReportedOnceAtTheNextCall) {
   EXPECT_EQ(fake_.Calls().back().kind, failure.kind);
   std::this_thread::sleep_for(10ms);
   EXPECT_EQ(fake_.CallCount(), count) << "packets went on after the failure";
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
   EXPECT_TRUE(link_->openDmxOpen());
 
   link_->StageOpenDmxFrame(Filled(5));
   link_->StageOpenDmxFrame(Filled(6));
-  EXPECT_THAT(reports_.texts, ElementsAre(failure.message));
+  EXPECT_THAT(reports_.messages, ElementsAre(failure.message));
   EXPECT_EQ(static_cast<uint8_t>(link_->openDmxFrame()[0]), 6);
 
   link_->StopOpenDmx();
   EXPECT_EQ(fake_.Calls().back().kind, K::kClose);
-  EXPECT_THAT(reports_.texts, ElementsAre(failure.message));
+  EXPECT_THAT(reports_.messages, ElementsAre(failure.message));
   EXPECT_FALSE(link_->openDmxOpen());
 }
 
@@ -233,12 +233,12 @@ TEST_F(TransmitterTest, AFailureIsReportedBeforeARestartAndTheRestartSendsAgain)
   link_->StageOpenDmxFrame(Filled(4));
   ASSERT_TRUE(WaitUntil([&] { return !link_->transmitting(); }));
   link_->StartOpenDmx();
-  EXPECT_THAT(reports_.texts, ElementsAre("Write DMX Failed!"));
+  EXPECT_THAT(reports_.messages, ElementsAre("Write DMX Failed!"));
   EXPECT_TRUE(link_->transmitting());
   link_->StageOpenDmxFrame(Filled(5));
   ASSERT_TRUE(WaitForWrites(3));
   link_->StopOpenDmx();
-  EXPECT_THAT(reports_.texts, ElementsAre("Write DMX Failed!"));
+  EXPECT_THAT(reports_.messages, ElementsAre("Write DMX Failed!"));
 }
 
 // A clock whose time moves only when it is read or slept on, so that the

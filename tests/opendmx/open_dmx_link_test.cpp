@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "opendmx/d2xx_fake.h"
-#include "tests/opendmx/recording_reports.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
@@ -62,7 +62,7 @@ class OpenDmxLinkTest : public ::testing::Test {
   }
 
   D2xxFake fake_;
-  testing::RecordingReports reports_;
+  test::RecordingReports reports_;
   PosixMonotonicClock clock_;
   OpenDmxUsbLink link_{fake_, reports_, clock_};
 };
@@ -71,14 +71,14 @@ TEST_F(OpenDmxLinkTest, NoDeviceCallsOnlyOpenAndSaysSo) {
   fake_.FailCall(K::kOpen, 1, FT_DEVICE_NOT_FOUND);
   link_.StartOpenDmx();
   ExpectCalls({{K::kOpen, 0, {0}}});
-  EXPECT_THAT(reports_.texts, ElementsAre("Failed to open Enttec Open DMX USB device!"));
+  EXPECT_THAT(reports_.messages, ElementsAre("Failed to open Enttec Open DMX USB device!"));
   EXPECT_FALSE(link_.openDmxOpen());
 }
 
 TEST_F(OpenDmxLinkTest, CleanStartConfiguresTheLineForDmx) {
   link_.StartOpenDmx();
   ExpectCalls(CleanStart(1));
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
   EXPECT_TRUE(link_.openDmxOpen());
   EXPECT_EQ(link_.openDmxHandle(), 1u);
   EXPECT_EQ(link_.openDmxFrame(), std::string(512, ' '));
@@ -90,7 +90,7 @@ TEST_F(OpenDmxLinkTest, StopClosesOnceAndASecondStopDoesNothing) {
   link_.StopOpenDmx();
   link_.StopOpenDmx();
   ExpectCalls({{K::kClose, 1, {}}});
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
   EXPECT_FALSE(link_.openDmxOpen());
 }
 
@@ -99,7 +99,7 @@ TEST_F(OpenDmxLinkTest, FailedCloseIsShownAndTheLinkStillEndsClosed) {
   link_.StartOpenDmx();
   link_.StopOpenDmx();
   link_.StopOpenDmx();
-  EXPECT_THAT(reports_.texts, ElementsAre(kCloseFailed));
+  EXPECT_THAT(reports_.messages, ElementsAre(kCloseFailed));
   EXPECT_FALSE(link_.openDmxOpen());
   EXPECT_EQ(fake_.CountOf(K::kClose), 1u);
 }
@@ -111,7 +111,7 @@ TEST_F(OpenDmxLinkTest, StartWhileOpenClosesTheFirstHandleBeforeOpeningAgain) {
   expected.push_back({K::kClose, 1, {}});
   for (const auto& call : CleanStart(2)) expected.push_back(call);
   ExpectCalls(expected);
-  EXPECT_THAT(reports_.texts, IsEmpty());
+  EXPECT_THAT(reports_.messages, IsEmpty());
   EXPECT_EQ(link_.openDmxHandle(), 2u);
 
   fake_.ClearCalls();
@@ -123,7 +123,7 @@ TEST_F(OpenDmxLinkTest, StartWhileOpenShowsAFailedCloseAndStillStarts) {
   fake_.FailCall(K::kClose, 1);
   link_.StartOpenDmx();
   link_.StartOpenDmx();
-  EXPECT_THAT(reports_.texts, ElementsAre(kCloseFailed));
+  EXPECT_THAT(reports_.messages, ElementsAre(kCloseFailed));
   EXPECT_TRUE(link_.openDmxOpen());
   EXPECT_EQ(link_.openDmxHandle(), 2u);
 }
@@ -174,9 +174,9 @@ TEST_P(SetupStepFails, ShowsItsMessageThenCloses) {
   expected.push_back({K::kClose, 1, {}});
   ExpectCalls(expected);
   if (closeFails) {
-    EXPECT_THAT(reports_.texts, ElementsAre(step.message, kCloseFailed));
+    EXPECT_THAT(reports_.messages, ElementsAre(step.message, kCloseFailed));
   } else {
-    EXPECT_THAT(reports_.texts, ElementsAre(step.message));
+    EXPECT_THAT(reports_.messages, ElementsAre(step.message));
   }
   EXPECT_FALSE(link_.openDmxOpen());
 }

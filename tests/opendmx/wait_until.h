@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 // Polls until the condition holds; false if it did not within five seconds.
 template <typename Condition>
@@ -17,4 +17,4 @@ bool WaitUntil(Condition&& condition) {
   return true;
 }
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -11,10 +11,10 @@
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
-using lumivane::testing::PrintTo;
+using lumivane::test::PrintTo;
 
 using detail::I4;
 using detail::Object;
@@ -276,4 +276,4 @@ TEST(TypeDescription, ListsTheInterfaceInSlotOrder) {
 }
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -6,10 +6,10 @@
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
-using lumivane::testing::PrintTo;
+using lumivane::test::PrintTo;
 
 class DriverMethods : public ::testing::TestWithParam<CallerKind> {
  protected:
@@ -127,4 +127,4 @@ TEST(OutputDriverObject, CreatingAndDestroyingTouchesNothing) {
 }
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

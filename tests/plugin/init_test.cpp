@@ -9,10 +9,10 @@
 #include "tests/support/fake_helper.h"
 #include "tests/support/test_plugin.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
-using lumivane::testing::PrintTo;
+using lumivane::test::PrintTo;
 
 constexpr const char* kTitle = "Show Host";
 constexpr const char* kFile = "liblumivane.so";
@@ -202,4 +202,4 @@ TEST_P(Init, NoHelperIsAllowed) {
 INSTANTIATE_TEST_SUITE_P(AllCallers, Init, ::testing::ValuesIn(kAllCallers), CallerName);
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -14,7 +14,7 @@
 #include "tests/support/fake_helper.h"
 #include "tests/support/temp_folder.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -190,4 +190,4 @@ TEST_F(PluginFile, PumpWithoutADialog) {
 }
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

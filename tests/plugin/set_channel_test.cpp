@@ -7,10 +7,10 @@
 #include "tests/support/driver_caller.h"
 #include "tests/support/test_plugin.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
-using lumivane::testing::PrintTo;
+using lumivane::test::PrintTo;
 
 constexpr uint8_t kBefore = 7;  // every level before the call
 
@@ -133,4 +133,4 @@ TEST_P(SetChannel, DisableHoldsNothingBack) {
 INSTANTIATE_TEST_SUITE_P(AllCallers, SetChannel, ::testing::ValuesIn(kAllCallers), CallerName);
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -9,19 +9,19 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <set>
 
 #include "core/failure.h"
 #include "plugin/keyfile_settings_store.h"
 #include "tests/support/case_names.h"
+#include "tests/support/expect_failure.h"
 #include "tests/support/temp_folder.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
-using lumivane::testing::PrintTo;
+using lumivane::test::PrintTo;
 
 namespace fs = std::filesystem;
 
@@ -39,15 +39,6 @@ std::set<std::string> Entries(const fs::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
   return names;
-}
-
-int32_t FailureNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -155,10 +146,10 @@ TEST_F(SettingsStoreTest, CorruptFileIsLeftByteForByte) {
   const std::string corrupt = "[Plugins\\F]\ncomPort=3\nthis line is no key\n[open\n";
   Put(file, corrupt);
 
-  EXPECT_EQ(FailureNumber([&] { store.Write("T", PluginSection("F"), "comPort", "4"); }), 9101);
+  EXPECT_FAILURE(store.Write("T", PluginSection("F"), "comPort", "4"), 9101);
   EXPECT_EQ(Contents(file), corrupt);
   EXPECT_EQ(store.Read("T", PluginSection("F"), "comPort"), "");
-  EXPECT_EQ(FailureNumber([&] { store.ReadChecked("T", PluginSection("F"), "comPort"); }), 9101);
+  EXPECT_FAILURE(store.ReadChecked("T", PluginSection("F"), "comPort"), 9101);
   EXPECT_EQ(Entries(folder), (std::set<std::string>{"T.conf", "T.conf.lock"})) << "no temp files";
 }
 
@@ -166,7 +157,7 @@ TEST_F(SettingsStoreTest, UnstorableValueFailsAndChangesNothing) {
   store.Write("T", PluginSection("F"), "comPort", "3");
   const std::string before = Contents(store.FileFor("T"));
   for (const std::string& value : {std::string("bad\xff"), std::string("nul\0x", 5)}) {
-    EXPECT_EQ(FailureNumber([&] { store.Write("T", PluginSection("F"), "comPort", value); }), 9102);
+    EXPECT_FAILURE(store.Write("T", PluginSection("F"), "comPort", value), 9102);
   }
   EXPECT_EQ(Contents(store.FileFor("T")), before);
 }
@@ -174,7 +165,7 @@ TEST_F(SettingsStoreTest, UnstorableValueFailsAndChangesNothing) {
 TEST_F(SettingsStoreTest, UnwritableFolderFails) {
   Put(root.path() / "file", "not a folder");
   KeyFileSettingsStore blocked(root.path() / "file" / "settings");
-  EXPECT_EQ(FailureNumber([&] { blocked.Write("T", PluginSection("F"), "comPort", "3"); }), 9102);
+  EXPECT_FAILURE(blocked.Write("T", PluginSection("F"), "comPort", "3"), 9102);
   EXPECT_EQ(blocked.Read("T", PluginSection("F"), "comPort"), "");
 }
 
@@ -221,13 +212,9 @@ TEST_F(SettingsStoreTest, WriterThatHoldsTheLockDoesNotHangAnother) {
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
-  try {
-    impatient.Write("T", PluginSection("F"), "comPort", "4");
-    ADD_FAILURE() << "wrote past another writer's lock";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 9102);
-    EXPECT_NE(std::string(failure.description()).find("locked"), std::string::npos);
-  }
+  EXPECT_FAILURE(impatient.Write("T", PluginSection("F"), "comPort", "4"), 9102,
+                 ::testing::HasSubstr("locked"))
+      << "wrote past another writer's lock";
   ::close(held);
   EXPECT_EQ(store.Read("T", PluginSection("F"), "comPort"), "3");
   impatient.Write("T", PluginSection("F"), "comPort", "4");
@@ -336,4 +323,4 @@ INSTANTIATE_TEST_SUITE_P(Environments, DefaultFolder, ::testing::ValuesIn(kFolde
                          });
 
 }  // namespace
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

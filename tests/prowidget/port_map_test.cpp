@@ -4,6 +4,7 @@
 
 #include "core/failure.h"
 #include "prowidget/port_map_posix.h"
+#include "tests/support/expect_failure.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane {
@@ -12,14 +13,14 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PortMapTest, UnlinkedPortsAreTtyUsbOneBelow) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   PortMap map(folder.path());
   EXPECT_EQ(map.DevicePath(1), "/dev/ttyUSB0");
   EXPECT_EQ(map.DevicePath(255), "/dev/ttyUSB254");
 }
 
 TEST(PortMapTest, ALinkOverridesAndUnlinkRestores) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   PortMap map(folder.path() / "ports");
   map.Link(3, "/dev/pts/77");
   EXPECT_EQ(map.DevicePath(3), folder.path() / "ports" / "com3");
@@ -35,29 +36,24 @@ TEST(PortMapTest, ALinkOverridesAndUnlinkRestores) {
 }
 
 TEST(PortMapTest, RelativeTargetsAreMadeAbsolute) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   PortMap map(folder.path());
   map.Link(9, "relative/device");
   EXPECT_TRUE(map.LinkTarget(9)->is_absolute());
 }
 
 TEST(PortMapTest, NumbersOutside1To255AreInvalid) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   PortMap map(folder.path());
   for (int port : {0, -1, 256, 32767}) {
-    try {
-      map.Link(port, "/dev/null");
-      ADD_FAILURE() << port;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), static_cast<int32_t>(ErrorNumber::kPortInvalid));
-    }
+    EXPECT_FAILURE(map.Link(port, "/dev/null"), ErrorNumber::kPortInvalid) << port;
     EXPECT_THROW(map.DevicePath(port), Failure);
   }
   EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
 TEST(PortMapTest, TheDefaultFolderFollowsTheConfigurationHome) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
@@ -72,19 +68,14 @@ TEST(PortMapTest, TheDefaultFolderFollowsTheConfigurationHome) {
 }
 
 TEST(PortMapTest, AnUnwritableFolderFailsWithThePortMapError) {
-  lumivane::testing::TempFolder folder;
+  lumivane::test::TempFolder folder;
   const fs::path file = folder.path() / "a-file";
   {
     std::FILE* f = std::fopen(file.c_str(), "w");
     std::fclose(f);
   }
   PortMap map(file / "ports");  // a folder inside a plain file cannot exist
-  try {
-    map.Link(1, "/dev/null");
-    ADD_FAILURE();
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), static_cast<int32_t>(ErrorNumber::kPortMapWriteFailed));
-  }
+  EXPECT_FAILURE(map.Link(1, "/dev/null"), ErrorNumber::kPortMapWriteFailed);
 }
 
 }  // namespace

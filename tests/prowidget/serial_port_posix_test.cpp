@@ -5,28 +5,20 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 #include "core/failure.h"
 #include "prowidget/serial_line_linux.h"
 #include "tests/prowidget/pty_pair.h"
+#include "tests/support/expect_failure.h"
 #include "tests/support/temp_folder.h"
 
 namespace lumivane {
 namespace {
 
 using namespace std::chrono_literals;
+using test::FailureNumber;
 using test::PtyPair;
-
-int32_t FailureNumber(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const Failure& failure) {
-    return failure.number();
-  }
-  return 0;
-}
 
 constexpr int32_t Number(ErrorNumber n) {
   return static_cast<int32_t>(n);
@@ -43,7 +35,7 @@ class SerialPortPosixTest : public ::testing::Test {
     port.SetPortOpen(true);
   }
 
-  lumivane::testing::TempFolder folder_;
+  lumivane::test::TempFolder folder_;
   PortMap map_{folder_.path()};
   PtyPair pty_;
 };
@@ -101,21 +93,20 @@ TEST_F(SerialPortPosixTest, PortNumbersOutside1To255AreRejectedAndTheOldOneStays
     EXPECT_EQ(port.CommPort(), good);
   }
   for (int16_t bad : {int16_t{0}, int16_t{256}, int16_t{-1}, int16_t{32767}, int16_t{-32768}}) {
-    EXPECT_EQ(FailureNumber([&] { port.SetCommPort(bad); }), Number(ErrorNumber::kPortInvalid))
-        << bad;
+    EXPECT_FAILURE(port.SetCommPort(bad), ErrorNumber::kPortInvalid) << bad;
     EXPECT_EQ(port.CommPort(), 7);
   }
 }
 
 TEST_F(SerialPortPosixTest, StateErrors) {
   SerialPortPosix port = MakePort();
-  EXPECT_EQ(FailureNumber([&] { port.Output("x"); }), Number(ErrorNumber::kPortNotOpen));
-  EXPECT_EQ(FailureNumber([&] { port.Input(); }), Number(ErrorNumber::kPortNotOpen));
-  EXPECT_EQ(FailureNumber([&] { port.InBufferCount(); }), Number(ErrorNumber::kPortNotOpen));
-  EXPECT_EQ(FailureNumber([&] { port.SetPortOpen(false); }), 0) << "closing a closed port";
+  EXPECT_FAILURE(port.Output("x"), ErrorNumber::kPortNotOpen);
+  EXPECT_FAILURE(port.Input(), ErrorNumber::kPortNotOpen);
+  EXPECT_FAILURE(port.InBufferCount(), ErrorNumber::kPortNotOpen);
+  EXPECT_NO_THROW(port.SetPortOpen(false)) << "closing a closed port";
   OpenOn3(port);
-  EXPECT_EQ(FailureNumber([&] { port.SetPortOpen(true); }), Number(ErrorNumber::kPortAlreadyOpen));
-  EXPECT_EQ(FailureNumber([&] { port.SetCommPort(4); }), Number(ErrorNumber::kPortOpenNotValid));
+  EXPECT_FAILURE(port.SetPortOpen(true), ErrorNumber::kPortAlreadyOpen);
+  EXPECT_FAILURE(port.SetCommPort(4), ErrorNumber::kPortOpenNotValid);
   EXPECT_EQ(port.CommPort(), 3);
   EXPECT_TRUE(port.PortOpen());
 }
@@ -132,8 +123,7 @@ TEST_F(SerialPortPosixTest, OpenFailsForWhatIsNoSerialDevice) {
     SerialPortPosix port = MakePort();
     map_.Link(5, c.target);
     port.SetCommPort(5);
-    EXPECT_EQ(FailureNumber([&] { port.SetPortOpen(true); }), Number(ErrorNumber::kPortNotFound))
-        << c.name;
+    EXPECT_FAILURE(port.SetPortOpen(true), ErrorNumber::kPortNotFound) << c.name;
     EXPECT_FALSE(port.PortOpen()) << c.name;
   }
 }
@@ -143,7 +133,7 @@ TEST_F(SerialPortPosixTest, APortHeldElsewhereIsBusy) {
   OpenOn3(first);
   SerialPortPosix second = MakePort();
   second.SetCommPort(3);
-  EXPECT_EQ(FailureNumber([&] { second.SetPortOpen(true); }), Number(ErrorNumber::kPortBusy));
+  EXPECT_FAILURE(second.SetPortOpen(true), ErrorNumber::kPortBusy);
   EXPECT_FALSE(second.PortOpen());
   first.Output("still mine");
   EXPECT_EQ(pty_.Read(10), "still mine");
@@ -167,7 +157,7 @@ TEST_F(SerialPortPosixTest, ADeviceThatStopsReadingTimesTheWriteOut) {
   EXPECT_LT(lastCall, 5s);
   EXPECT_TRUE(port.PortOpen()) << "a stalled device is still there";
   pty_.Drain();
-  EXPECT_EQ(FailureNumber([&] { port.Output(frame); }), 0) << "writes go on once it reads again";
+  EXPECT_NO_THROW(port.Output(frame)) << "writes go on once it reads again";
 }
 
 TEST_F(SerialPortPosixTest, ClosingAStalledPortDoesNotWaitForIt) {
@@ -201,11 +191,11 @@ TEST_F(SerialPortPosixTest, ADeviceThatVanishesIsGoneAndThePortClosed) {
   SerialPortPosix port = MakePort();
   OpenOn3(port);
   pty_.CloseMaster();
-  EXPECT_EQ(FailureNumber([&] { port.Output("x"); }), Number(ErrorNumber::kPortDeviceGone));
+  EXPECT_FAILURE(port.Output("x"), ErrorNumber::kPortDeviceGone);
   EXPECT_FALSE(port.PortOpen());
-  EXPECT_EQ(FailureNumber([&] { port.Output("x"); }), Number(ErrorNumber::kPortDeviceGone));
-  EXPECT_EQ(FailureNumber([&] { port.SetPortOpen(false); }), 0);
-  EXPECT_EQ(FailureNumber([&] { port.Output("x"); }), Number(ErrorNumber::kPortNotOpen));
+  EXPECT_FAILURE(port.Output("x"), ErrorNumber::kPortDeviceGone);
+  EXPECT_NO_THROW(port.SetPortOpen(false));
+  EXPECT_FAILURE(port.Output("x"), ErrorNumber::kPortNotOpen);
 
   PtyPair replacement;
   map_.Link(3, replacement.slavePath());
@@ -218,7 +208,7 @@ TEST_F(SerialPortPosixTest, ReadingAVanishedDeviceFailsToo) {
   SerialPortPosix port = MakePort();
   OpenOn3(port);
   pty_.CloseMaster();
-  EXPECT_EQ(FailureNumber([&] { port.InBufferCount(); }), Number(ErrorNumber::kPortDeviceGone));
+  EXPECT_FAILURE(port.InBufferCount(), ErrorNumber::kPortDeviceGone);
   EXPECT_FALSE(port.PortOpen());
 }
 

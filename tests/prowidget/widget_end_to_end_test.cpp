@@ -30,9 +30,9 @@ const Bytes kInitial{0x7E, 0x06, 0x01, 0x00, 0x00, 0xE7};
 
 // One settings home for the whole process, set before the plug-in's first
 // call: the loaded plug-in reads it once.
-lumivane::testing::TempFolder& Home() {
-  static lumivane::testing::TempFolder* home = [] {
-    auto* folder = new lumivane::testing::TempFolder;
+lumivane::test::TempFolder& Home() {
+  static lumivane::test::TempFolder* home = [] {
+    auto* folder = new lumivane::test::TempFolder;
     ::setenv("XDG_CONFIG_HOME", folder->path().c_str(), 1);
     return folder;
   }();

@@ -3,40 +3,30 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/prowidget/fake_serial_component.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/fake_serial_component.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
 using test::FakeSerialComponent;
+using test::kSerialRequest;
 using Log = std::vector<std::string>;
 
 const std::string kInitial("\x7E\x06\x01\x00\x00\xE7", 6);
-const std::string kSerialRequest("\x7E\x0A\x01\x00\x00\xE7", 6);
 
 class WidgetLinkTest : public ::testing::Test {
  protected:
   WidgetLinkTest() {
-    auto component = std::make_unique<FakeSerialComponent>();
-    serial_ = component.get();
-    holder_ = std::move(component);
+    for (int16_t port = 1; port <= 5; ++port) serial().AddPort(port);
   }
-  FakeSerialComponent& serial() { return *serial_; }
-  int32_t CallFailure(void (WidgetLink::*operation)()) {
-    try {
-      (link_.*operation)();
-    } catch (const Failure& failure) {
-      return failure.number();
-    }
-    return 0;
-  }
+  FakeSerialComponent& serial() { return *fake_.serial; }
 
   DriverState state_;
-  test::RecordingUserReports reports_;
-  FakeSerialComponent* serial_;
-  std::unique_ptr<SerialComponent> holder_;
-  Transmitter transmitter_{[this] { return std::move(holder_); }};
-  WidgetLink link_{state_, transmitter_, reports_};
+  test::RecordingReports reports_;
+  test::FakePortTransmitter fake_;
+  WidgetLink link_{state_, fake_.transmitter, reports_};
 };
 
 TEST_F(WidgetLinkTest, OpenOpensTheStoredPortAndPrimesTheWidget) {
@@ -45,7 +35,7 @@ TEST_F(WidgetLinkTest, OpenOpensTheStoredPortAndPrimesTheWidget) {
   EXPECT_EQ(serial().log, (Log{"CommPort=3", "PortOpen=True", "Output 6 bytes"}));
   EXPECT_EQ(serial().written, (Log{kInitial}));
   EXPECT_TRUE(link_.proPortOpen());
-  EXPECT_TRUE(reports_.texts.empty());
+  EXPECT_TRUE(reports_.messages.empty());
 }
 
 TEST_F(WidgetLinkTest, FailuresToOpenAreReportedWithTheSignPaddedPort) {
@@ -58,12 +48,12 @@ TEST_F(WidgetLinkTest, FailuresToOpenAreReportedWithTheSignPaddedPort) {
         Case{-1, "Failed to open USB DMX Pro on comm port: -1 - Check Settings, Device"},
         Case{0, "Failed to open USB DMX Pro on comm port:  0 - Check Settings, Device"},
         Case{255, "Failed to open USB DMX Pro on comm port:  255 - Check Settings, Device"}}) {
-    serial().present = {};  // no device anywhere
+    serial().ports.clear();  // no device anywhere
     serial().log.clear();
-    reports_.texts.clear();
+    reports_.messages.clear();
     state_.comPort = c.comPort;
     link_.OpenProPort();
-    EXPECT_EQ(reports_.texts, (Log{c.text})) << c.comPort;
+    EXPECT_EQ(reports_.messages, (Log{c.text})) << c.comPort;
     EXPECT_TRUE(serial().written.empty()) << c.comPort;
     EXPECT_FALSE(link_.proPortOpen()) << c.comPort;
   }
@@ -73,9 +63,9 @@ TEST_F(WidgetLinkTest, AFailedOpenKeepsTheFlagAsItWas) {
   state_.comPort = 3;
   link_.OpenProPort();
   serial().CloseDirectly();  // the scan closed it behind the flag
-  serial().present = {};
+  serial().ports.clear();
   link_.OpenProPort();
-  EXPECT_EQ(reports_.texts.size(), 1u);
+  EXPECT_EQ(reports_.messages.size(), 1u);
   EXPECT_TRUE(link_.proPortOpen());
 }
 
@@ -87,7 +77,7 @@ TEST_F(WidgetLinkTest, ARefusedNumberOpensThePortTheComponentHeld) {
   EXPECT_EQ(serial().log, (Log{"CommPort=-1", "PortOpen=True", "Output 6 bytes"}));
   EXPECT_EQ(serial().openedOn, 2);
   EXPECT_TRUE(link_.proPortOpen());
-  EXPECT_TRUE(reports_.texts.empty());
+  EXPECT_TRUE(reports_.messages.empty());
 }
 
 TEST_F(WidgetLinkTest, AnOpenPortKeepsItsNumberAndIsPrimedAgain) {
@@ -102,18 +92,18 @@ TEST_F(WidgetLinkTest, AnOpenPortKeepsItsNumberAndIsPrimedAgain) {
 TEST_F(WidgetLinkTest, AFailedInitialFrameStillSetsTheFlag) {
   serial().failOutput = ErrorNumber::kPortWriteTimedOut;
   state_.comPort = 3;
-  EXPECT_EQ(CallFailure(&WidgetLink::OpenProPort), 0);
+  EXPECT_NO_THROW(link_.OpenProPort());
   EXPECT_TRUE(link_.proPortOpen());
-  EXPECT_TRUE(reports_.texts.empty());
+  EXPECT_TRUE(reports_.messages.empty());
 }
 
 TEST_F(WidgetLinkTest, AnUnreadableStateCountsAsClosed) {
   // Both tests fail: the open steps run, then the report, then return.
   serial().failPortOpenRead = ErrorNumber::kInternal;
   state_.comPort = 3;
-  EXPECT_EQ(CallFailure(&WidgetLink::OpenProPort), 0);
+  EXPECT_NO_THROW(link_.OpenProPort());
   EXPECT_EQ(serial().log, (Log{"CommPort=3", "PortOpen=True"}));
-  EXPECT_EQ(reports_.texts.size(), 1u);
+  EXPECT_EQ(reports_.messages.size(), 1u);
   EXPECT_FALSE(link_.proPortOpen());
 }
 
@@ -123,7 +113,7 @@ TEST_F(WidgetLinkTest, NoComponentAtAllIsReportedNotThrown) {
   WidgetLink link(state_, broken, reports_);
   state_.comPort = 4;
   link.OpenProPort();
-  EXPECT_EQ(reports_.texts,
+  EXPECT_EQ(reports_.messages,
             (Log{"Failed to open USB DMX Pro on comm port:  4 - Check Settings, Device"}));
   EXPECT_FALSE(link.proPortOpen());
 }
@@ -166,7 +156,7 @@ TEST_F(WidgetLinkTest, AFailedCloseKeepsTheFlag) {
   state_.comPort = 3;
   link_.OpenProPort();
   serial().failClose = ErrorNumber::kPortDeviceGone;
-  EXPECT_EQ(CallFailure(&WidgetLink::CloseProPort), 8023);
+  EXPECT_FAILURE(link_.CloseProPort(), 8023);
   EXPECT_TRUE(link_.proPortOpen());
 }
 
@@ -182,7 +172,7 @@ TEST_F(WidgetLinkTest, WhenFlagAndPortDisagreeTheFlagDecides) {
   state_.comPort = 2;
   link_.OpenProPort();
   serial().CloseDirectly();
-  EXPECT_EQ(CallFailure(&WidgetLink::SendProUniverse), 8018);
+  EXPECT_FAILURE(link_.SendProUniverse(), 8018);
 }
 
 TEST_F(WidgetLinkTest, SendFailuresPassUp) {
@@ -190,14 +180,14 @@ TEST_F(WidgetLinkTest, SendFailuresPassUp) {
   link_.OpenProPort();
   for (ErrorNumber number : {ErrorNumber::kPortWriteTimedOut, ErrorNumber::kPortDeviceGone}) {
     serial().failOutput = number;
-    EXPECT_EQ(CallFailure(&WidgetLink::SendProUniverse), static_cast<int32_t>(number));
+    EXPECT_FAILURE(link_.SendProUniverse(), number);
   }
 }
 
 TEST_F(WidgetLinkTest, RequestSerialIgnoresTheFlag) {
-  EXPECT_EQ(CallFailure(&WidgetLink::RequestProSerial), 8018) << "closed port";
+  EXPECT_FAILURE(link_.RequestProSerial(), 8018) << "closed port";
   serial().OpenDirectly(4);
-  EXPECT_EQ(CallFailure(&WidgetLink::RequestProSerial), 0);
+  EXPECT_NO_THROW(link_.RequestProSerial());
   EXPECT_EQ(serial().written, (Log{kSerialRequest}));
   EXPECT_FALSE(link_.proPortOpen());
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/failure.h"
+#include "tests/support/expect_failure.h"
 
 namespace lumivane {
 namespace {
@@ -67,12 +68,7 @@ TEST(WidgetMessageTest, PayloadLengthBytes) {
     EXPECT_EQ(got.high, c.high) << c.length;
   }
   for (int16_t bad : {int16_t{768}, int16_t{-1}, int16_t{32767}}) {
-    try {
-      EncodePayloadLength(bad);
-      ADD_FAILURE() << bad;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), 6) << bad;
-    }
+    EXPECT_FAILURE(EncodePayloadLength(bad), 6) << bad;
   }
 }
 

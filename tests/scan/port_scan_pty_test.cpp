@@ -5,18 +5,20 @@
 
 #include <thread>
 
+#include "core/sleeper.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/scan/scan_over_ptys.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
-using testing::ListEntry;
-using testing::RecordingDisplay;
-using testing::RecordingReports;
+using test::ListEntry;
+using test::RecordingDisplay;
+using test::RecordingReports;
 
 // Really waits, and counts the waits.
 class CountingRealSleeper final : public Sleeper {
@@ -30,7 +32,7 @@ class CountingRealSleeper final : public Sleeper {
 
 class ScanOverPtysTest : public ::testing::Test {
  protected:
-  testing::SimulatedPorts ports;
+  test::SimulatedPorts ports;
   DriverState state;
   RecordingReports reports;
   Transmitter transmitter{[this] { return std::make_unique<SerialPortPosix>(ports.map()); }};

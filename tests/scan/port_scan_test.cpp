@@ -3,18 +3,23 @@
 
 #include "prowidget/pro_widget_probe.h"
 #include "tests/scan/scan_fakes.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/fake_serial_component.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
-using testing::Bytes;
-using testing::CountingSleeper;
-using testing::FakeProLink;
-using testing::FakeSerialComponent;
-using testing::FakeTransmitter;
-using testing::ListEntry;
-using testing::RecordingDisplay;
-using testing::RecordingReports;
+using test::Bytes;
+using test::CountingSleeper;
+using test::FakePortTransmitter;
+using test::FakeProLink;
+using test::FakeSerialComponent;
+using test::ListEntry;
+using test::RecordingDisplay;
+using test::RecordingReports;
 
 std::string SerialReply(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
   return Bytes({0x7E, 0x0A, 0x04, 0x00, a, b, c, d, 0xE7});
@@ -28,8 +33,8 @@ class PortScanTest : public ::testing::Test {
  protected:
   FakeSerialComponent& serial() { return *fake.serial; }
 
-  FakeTransmitter fake;
-  FakeProLink pro{fake.transmitter};
+  FakePortTransmitter fake;
+  FakeProLink pro{*fake.serial};
   RecordingReports reports;
   ReplyParser parser{reports};
   CountingSleeper sleeper;
@@ -41,7 +46,7 @@ TEST_F(PortScanTest, NoPortOpensListsNothing) {
   scan.ScanProPorts(display);
   EXPECT_TRUE(display.entries.empty());
   EXPECT_TRUE(sleeper.sleeps.empty()) << "missing ports cost no wait";
-  EXPECT_EQ(pro.requests, 0);
+  EXPECT_EQ(pro.requests(), 0);
   for (int port = 1; port <= 16; ++port) {
     EXPECT_FALSE(scan.portPresent(port));
     EXPECT_FALSE(scan.portIsWidget(port));
@@ -72,7 +77,7 @@ TEST_F(PortScanTest, ListsWidgetsByTheirSerialAndOtherPortsByNumber) {
   EXPECT_EQ(serial().opened, (std::vector<int16_t>{2, 4, 9, 12, 13, 14}));
   EXPECT_EQ(serial().closed, serial().opened);
   EXPECT_FALSE(serial().PortOpen());
-  EXPECT_EQ(pro.requests, 6);
+  EXPECT_EQ(pro.requests(), 6);
   for (int port = 1; port <= 16; ++port) {
     const bool present = serial().ports.contains(static_cast<int16_t>(port));
     EXPECT_EQ(scan.portPresent(port), present) << port;
@@ -144,8 +149,8 @@ TEST_F(PortScanTest, FailingStepsAreSkipped) {
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);
-    FakeTransmitter local;
-    FakeProLink localPro{local.transmitter};
+    FakePortTransmitter local;
+    FakeProLink localPro{*local.serial};
     ReplyParser localParser{reports};
     ProWidgetProbe localScan{local.transmitter, localPro, localParser, sleeper, reports};
     RecordingDisplay localDisplay;

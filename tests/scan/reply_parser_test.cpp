@@ -6,14 +6,16 @@
 #include <optional>
 
 #include "prowidget/hex_string.h"
-#include "tests/scan/scan_fakes.h"
+#include "tests/support/bytes.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
-using testing::Bytes;
-using testing::RecordingDisplay;
-using testing::RecordingReports;
+using test::Bytes;
+using test::RecordingDisplay;
+using test::RecordingReports;
 
 struct HexCase {
   const char* name;

@@ -42,7 +42,7 @@ class ScanCommandTest : public ::testing::Test {
     return run;
   }
 
-  testing::SimulatedPorts ports;
+  test::SimulatedPorts ports;
 };
 
 TEST_F(ScanCommandTest, ScanPrintsTheEntriesThenTheInfoAndResultLines) {

@@ -11,7 +11,7 @@
 #include "prowidget/port_map_posix.h"
 #include "tests/support/temp_folder.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 // Serial ports 1..16 in a port map of their own: simulated widgets on some,
 // every other port linked to a device that does not exist, so no tty of the
@@ -46,9 +46,9 @@ class SimulatedPorts {
   const std::filesystem::path& home() const { return folder_.path(); }
 
  private:
-  lumivane::testing::TempFolder folder_;
+  lumivane::test::TempFolder folder_;
   PortMap map_;
   std::map<int, std::unique_ptr<sim::WidgetSimulator>> widgets_;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -3,18 +3,23 @@
 
 #include "prowidget/pro_widget_probe.h"
 #include "tests/scan/scan_fakes.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/fake_serial_component.h"
+#include "tests/support/recording_display.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
-using testing::Bytes;
-using testing::CountingSleeper;
-using testing::FakeProLink;
-using testing::FakeSerialComponent;
-using testing::FakeTransmitter;
-using testing::kSerialRequest;
-using testing::RecordingDisplay;
-using testing::RecordingReports;
+using test::Bytes;
+using test::CountingSleeper;
+using test::FakePortTransmitter;
+using test::FakeProLink;
+using test::FakeSerialComponent;
+using test::kSerialRequest;
+using test::RecordingDisplay;
+using test::RecordingReports;
 
 const std::string kWidgetReply = Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7});
 
@@ -25,8 +30,8 @@ class PortTestTest : public ::testing::Test {
     ProWidgetProbe{fake.transmitter, pro, parser, sleeper, reports}.TestProPort(port, display);
   }
 
-  FakeTransmitter fake;
-  FakeProLink pro{fake.transmitter};
+  FakePortTransmitter fake;
+  FakeProLink pro{*fake.serial};
   RecordingReports reports;
   ReplyParser parser{reports};
   CountingSleeper sleeper;
@@ -62,8 +67,8 @@ TEST_F(PortTestTest, ResultLineShowsWhatCameBack) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeTransmitter local;
-    FakeProLink localPro{local.transmitter};
+    FakePortTransmitter local;
+    FakeProLink localPro{*local.serial};
     RecordingReports localReports;
     ReplyParser localParser{localReports};
     RecordingDisplay localDisplay;
@@ -81,7 +86,7 @@ TEST_F(PortTestTest, PortThatStaysClosedIsReported) {
   EXPECT_EQ(reports.messages,
             std::vector<std::string>{"Failed to open USB DMX Pro on comm port:  7"});
   EXPECT_EQ(display.result, "earlier");
-  EXPECT_EQ(pro.requests, 0);
+  EXPECT_EQ(pro.requests(), 0);
   EXPECT_TRUE(sleeper.sleeps.empty());
 
   reports.messages.clear();
@@ -104,7 +109,7 @@ TEST_F(PortTestTest, OpenPortIsTestedWhateverItsNumber) {
   Test(6);  // port 2 still open: tested again, not closed, 6 not opened
   EXPECT_EQ(serial().opened, std::vector<int16_t>{2});
   EXPECT_TRUE(serial().closed.empty());
-  EXPECT_EQ(pro.requests, 2);
+  EXPECT_EQ(pro.requests(), 2);
   EXPECT_EQ(display.result, " 10");
   EXPECT_TRUE(reports.messages.empty());
 }

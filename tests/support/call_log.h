@@ -12,7 +12,7 @@
 
 #include "core/failure.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 using CallLog = std::vector<std::string>;
 
@@ -34,9 +34,15 @@ class ScriptedFake {
  protected:
   // Records the call, then throws its scripted failure if there is one.
   void Record(std::string_view call) {
+    Log(call);
+    ThrowIfScripted(call);
+  }
+  void Log(std::string_view call) {
     calls_.emplace_back(call);
     if (log_ != nullptr) log_->emplace_back(call);
-    if (auto it = failures_.find(std::string(call)); it != failures_.end()) throw it->second;
+  }
+  void ThrowIfScripted(std::string_view call) const {
+    if (auto it = failures_.find(call); it != failures_.end()) throw it->second;
   }
 
  private:
@@ -45,4 +51,4 @@ class ScriptedFake {
   std::map<std::string, Failure, std::less<>> failures_;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Prints a table row by its name, so test listings show "PortName" rather
 // than the row's bytes. A test file brings it in with
-// `using lumivane::testing::PrintTo;` in the namespace of its rows.
+// `using lumivane::test::PrintTo;` in the namespace of its rows.
 #pragma once
 
 #include <ostream>
 
 #include "tests/support/driver_caller.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 template <typename Case>
 requires requires(const Case& c) {
@@ -22,4 +22,4 @@ inline void PrintTo(CallerKind kind, std::ostream* os) {
   *os << KindName(kind);
 }
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -15,7 +15,7 @@
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 enum class CallerKind { kCppApi, kOpsTable, kByName };
 
@@ -222,4 +222,4 @@ inline std::unique_ptr<DriverCaller> MakeDriverCaller(CallerKind kind, Plugin& p
   return nullptr;
 }
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

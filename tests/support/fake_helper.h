@@ -10,7 +10,7 @@
 #include "lumivane/lumivane.h"
 #include "tests/support/call_log.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 struct FakeHelper {
   std::string name;
@@ -47,4 +47,4 @@ struct FakeHelper {
   Handle handle_{{&kOps}, this};
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

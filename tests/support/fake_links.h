@@ -7,14 +7,18 @@
 #include <cstdint>
 
 #include "core/interface_links.h"
+#include "prowidget/serial_component.h"
+#include "tests/support/bytes.h"
 #include "tests/support/call_log.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 class FakeProLink final : public ProLink, public ScriptedFake {
  public:
   explicit FakeProLink(const DriverState* state = nullptr, CallLog* log = nullptr)
       : ScriptedFake(log), state_(state) {}
+  // Writes the serial request to `wire`, as the real link does.
+  explicit FakeProLink(SerialComponent& wire) : requestWire_(&wire), state_(nullptr) {}
 
   void OpenProPort() override { Record("OpenProPort"); }
   void CloseProPort() override { Record("CloseProPort"); }
@@ -25,13 +29,18 @@ class FakeProLink final : public ProLink, public ScriptedFake {
       std::copy(levels.begin(), levels.end(), lastSent.begin());
     }
   }
-  void RequestProSerial() override { Record("RequestProSerial"); }
+  void RequestProSerial() override {
+    Record("RequestProSerial");
+    if (requestWire_ != nullptr) requestWire_->Output(kSerialRequest);
+  }
 
   int pushes() const { return Count("SendProUniverse"); }
+  int requests() const { return Count("RequestProSerial"); }
   // What dmxData held at the last push (the real link reads it itself).
   std::array<uint8_t, kChannelCount> lastSent{};
 
  private:
+  SerialComponent* requestWire_ = nullptr;
   const DriverState* state_;
 };
 
@@ -51,4 +60,4 @@ class FakeOpenDmxLink final : public OpenDmxLink, public ScriptedFake {
   std::array<uint8_t, kChannelCount> lastStaged{};
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// A settings store in memory. Reads are logged as "Read <key>", writes as
-// "Write <key>", so a test sees which key was touched in which order.
+// A settings store in memory. Reads are logged as "Read <key>", writes once
+// stored as "Write <key>=<value>", so a test sees which key was touched in
+// which order. FailOn("Write <key>", ...) makes writes of that key fail
+// before anything is stored or logged.
 #pragma once
 
 #include <map>
@@ -10,7 +12,7 @@
 #include "core/settings_store.h"
 #include "tests/support/call_log.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 class FakeSettingsStore final : public SettingsStore, public ScriptedFake {
  public:
@@ -25,8 +27,9 @@ class FakeSettingsStore final : public SettingsStore, public ScriptedFake {
   }
   void Write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override {
-    Record("Write " + std::string(key));
+    ThrowIfScripted("Write " + std::string(key));
     values[Address(app, section, key)] = value;
+    Log("Write " + std::string(key) + "=" + std::string(value));
   }
 
   // Stores a value for the plug-in file `file` under `app`.
@@ -35,7 +38,15 @@ class FakeSettingsStore final : public SettingsStore, public ScriptedFake {
     values[Address(app, PluginSection(file), key)] = value;
   }
 
+  // The value stored under `key`, whatever the app and section.
+  std::string Stored(std::string_view key) const {
+    for (const auto& [address, value] : values) {
+      if (std::get<2>(address) == key) return value;
+    }
+    return "";
+  }
+
   std::map<Address, std::string> values;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

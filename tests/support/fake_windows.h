@@ -5,7 +5,7 @@
 #include "core/driver_windows.h"
 #include "tests/support/call_log.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 class FakeTransmitter final : public TransmitterWindow, public ScriptedFake {
  public:
@@ -29,4 +29,4 @@ class FakeDialog final : public DeviceDialog, public ScriptedFake {
   bool loaded = false;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

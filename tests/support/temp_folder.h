@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 class TempFolder {
  public:
@@ -57,4 +57,4 @@ class TempConfigHome {
   std::optional<std::string> old_;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

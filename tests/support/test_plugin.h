@@ -8,7 +8,7 @@
 #include "tests/support/fake_settings_store.h"
 #include "tests/support/fake_windows.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 struct TestPlugin {
   CallLog log;
@@ -26,4 +26,4 @@ struct TestPlugin {
   TestPlugin& operator=(const TestPlugin&) = delete;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -23,19 +23,21 @@
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
-#include "tests/ui/dialog_fakes.h"
+#include "tests/support/bytes.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/fake_serial_component.h"
+#include "tests/support/recorded_dialog_plugin.h"
 #include "tests/ui/png_file.h"
-#include "tests/ui/recorded_dialog_plugin.h"
 #include "ui/message_box_fltk.h"
 #include "ui/user_reports_fltk.h"
 
 namespace lumivane {
 namespace {
 
+using test::CallLog;
+using test::FakeTransmitter;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using uitest::CallLog;
-using uitest::NoTransmitter;
 
 // Lets the toolkit draw and settle.
 void Settle() {
@@ -68,7 +70,7 @@ void DismissModal(void* data) {
   box->hide();
 }
 
-class DeviceDialogFltkTest : public ::testing::Test, protected uitest::RecordedDialogPlugin {
+class DeviceDialogFltkTest : public ::testing::Test, protected test::RecordedDialogPlugin {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs a display (run_with_xvfb.sh)";
@@ -222,13 +224,13 @@ TEST_F(DeviceDialogFltkTest, TestAndOkClickedThroughTheToolkit) {
   w.txtCommPort().value("5");
   w.cmdOK().do_callback();
   EXPECT_THAT(TakeLog(),
-              ElementsAre("write comPort=5", "write DeviceType=DMXUSBpro", "OpenProPort"));
+              ElementsAre("Write comPort=5", "Write DeviceType=DMXUSBpro", "OpenProPort"));
   EXPECT_EQ(settings.Stored("comPort"), "5");
 
   // The other option, then OK: only the device type is written.
   w.optOpenDMXUSB().setonly();
   w.cmdOK().do_callback();
-  EXPECT_THAT(TakeLog(), ElementsAre("write DeviceType=OpenDMXUSB", "StartOpenDmx"));
+  EXPECT_THAT(TakeLog(), ElementsAre("Write DeviceType=OpenDMXUSB", "StartOpenDmx"));
   EXPECT_EQ(w.optDMXUSBpro().value(), 0);
 
   // Each click on the widget option scans, selected or not.
@@ -295,15 +297,10 @@ TEST_F(DeviceDialogFltkTest, TheCloseBoxUnloadsWithoutAHandlerAndTheNextConfigur
 }
 
 TEST_F(DeviceDialogFltkTest, AFailingLoadStepFailsConfigureAndLeavesNoDialog) {
-  pro.failClose = true;
-  try {
-    driver.Configure();
-    FAIL() << "Configure must fail";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), static_cast<int32_t>(ErrorNumber::kPortDeviceGone));
-  }
+  pro.FailOn("CloseProPort", Failure(ErrorNumber::kPortDeviceGone));
+  EXPECT_FAILURE(driver.Configure(), ErrorNumber::kPortDeviceGone);
   EXPECT_FALSE(dialog.IsLoaded());
-  pro.failClose = false;
+  pro.ClearFailures();
   EXPECT_TRUE(driver.Configure());
   EXPECT_TRUE(dialog.IsLoaded());
 }
@@ -335,7 +332,7 @@ TEST_F(DeviceDialogFltkTest, WritesAScreenshotOfTheDialog) {
   std::vector<uint8_t> pixels(static_cast<size_t>(frm.w() * frm.h() * 3));
   ASSERT_NE(fl_read_image(pixels.data(), 0, 0, frm.w(), frm.h()), nullptr);
   const std::string path = std::string(LUMIVANE_SCREENSHOT_DIR) + "/device_dialog.png";
-  ASSERT_TRUE(testing::WritePng(path, frm.w(), frm.h(), pixels)) << path;
+  ASSERT_TRUE(test::WritePng(path, frm.w(), frm.h(), pixels)) << path;
   // Not blank: the controls drew something other than the background.
   size_t dark = 0;
   for (size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 ? 1 : 0;
@@ -350,20 +347,20 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
   DriverState state;
   state.deviceType = "DMXUSBpro";
   state.comPort = 3;
-  uitest::CallLog log;
-  uitest::RecordingSettings settings{log};
-  testing::FakeTransmitter fake;
+  test::CallLog log;
+  test::FakeSettingsStore settings{&log};
+  test::FakePortTransmitter fake;
   fake.serial->AddPort(1);
-  fake.serial->AddPort(3, testing::Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7}));
-  uitest::RecordingReports reports;
+  fake.serial->AddPort(3, test::Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7}));
+  test::RecordingReports reports;
   WidgetLink pro{state, fake.transmitter, reports};
-  uitest::RecordingOpenDmxLink openDmx{log};
+  test::FakeOpenDmxLink openDmx{&log};
   DeviceRouting routing{state, pro, openDmx};
-  testing::CountingSleeper sleeper;
+  test::CountingSleeper sleeper;
   ReplyParser parser{reports};
   ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
-  NoTransmitter transmitter;
+  FakeTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog};
   clsOutputDriver driver{plugin};
 
@@ -385,7 +382,7 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
 
   state.dmxData[1] = 1;
   w.cmdOK().do_callback();  // port 1 is still open from Test: the link goes on with it
-  EXPECT_THAT(log, ElementsAre("write comPort=1", "write DeviceType=DMXUSBpro"));
+  EXPECT_THAT(log, ElementsAre("Write comPort=1", "Write DeviceType=DMXUSBpro"));
   EXPECT_EQ(state.dmxData[1], 0);
   EXPECT_THAT(reports.messages, IsEmpty());
   Fl::handle(FL_CLOSE, &w.frmDevice());

@@ -5,15 +5,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/ui/dialog_fakes.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/fake_probes.h"
+#include "tests/support/fake_settings_store.h"
+#include "tests/support/memory_device_view.h"
+#include "tests/support/recording_reports.h"
 
 namespace lumivane {
 namespace {
 
+using test::CallLog;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using uitest::CallLog;
-using Entry = uitest::MemoryDeviceView::Entry;
+using Entry = test::MemoryDeviceView::Entry;
 
 class DeviceFormTest : public ::testing::Test {
  protected:
@@ -28,13 +33,13 @@ class DeviceFormTest : public ::testing::Test {
 
   DriverState state;
   CallLog log;
-  uitest::RecordingSettings settings{log};
-  uitest::RecordingProLink pro{log};
-  uitest::RecordingOpenDmxLink openDmx{log};
-  uitest::RecordingReports reports;
-  uitest::ScriptedProbes probes{log};
+  test::FakeSettingsStore settings{&log};
+  test::FakeProLink pro{&state, &log};
+  test::FakeOpenDmxLink openDmx{&log};
+  test::RecordingReports reports;
+  test::ScriptedProbes probes{&log};
   DeviceRouting routing{state, pro, openDmx};
-  uitest::MemoryDeviceView view;
+  test::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 
   const std::vector<Entry> oneScan{{"Com: 1", 0}, {"Pro Widget - Com:  3 : 78563412", 3}};
@@ -72,7 +77,7 @@ TEST_F(DeviceFormTest, LoadWithTheOpenDmxStoredClosesItKeepsTheWidgetOptionAndOk
 
   form.cmdOK_Click();
   EXPECT_THAT(TakeLog(),
-              ElementsAre("write comPort=4", "write DeviceType=DMXUSBpro", "OpenProPort"));
+              ElementsAre("Write comPort=4", "Write DeviceType=DMXUSBpro", "OpenProPort"));
   EXPECT_EQ(state.deviceType, "DMXUSBpro");
 }
 
@@ -88,13 +93,9 @@ TEST_F(DeviceFormTest, LoadMatchesTheDeviceTypeExactly) {
 TEST_F(DeviceFormTest, LoadStopsAtAFailingCloseAndPassesItOn) {
   state.deviceType = "DMXUSBpro";
   state.comPort = 3;
-  pro.failClose = true;
-  try {
-    form.Form_Load();
-    FAIL() << "the close failure must reach the caller";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), static_cast<int32_t>(ErrorNumber::kPortDeviceGone));
-  }
+  pro.FailOn("CloseProPort", Failure(ErrorNumber::kPortDeviceGone));
+  EXPECT_FAILURE(form.Form_Load(), ErrorNumber::kPortDeviceGone)
+      << "the close failure must reach the caller";
   EXPECT_THAT(TakeLog(), ElementsAre("CloseProPort"));
   EXPECT_EQ(view.lblinfo, "Info");
   EXPECT_EQ(view.txtCommPort, "1");
@@ -157,7 +158,7 @@ TEST_F(DeviceFormTest, OkWithTheWidgetWritesPortThenTypeThenOpensAndClearsTheUni
   state.dmxData[512] = 255;
   form.cmdOK_Click();
   EXPECT_THAT(TakeLog(),
-              ElementsAre("write comPort=5", "write DeviceType=DMXUSBpro", "OpenProPort"));
+              ElementsAre("Write comPort=5", "Write DeviceType=DMXUSBpro", "OpenProPort"));
   EXPECT_EQ(state.deviceType, "DMXUSBpro");
   EXPECT_EQ(state.comPort, 5);
   EXPECT_EQ(state.dmxData[1], 0);
@@ -171,7 +172,7 @@ TEST_F(DeviceFormTest, OkWithTheOpenDmxWritesOnlyTheTypeAndLeavesThePortAlone) {
   view.proSelected = false;
   view.txtCommPort = "not read";
   form.cmdOK_Click();
-  EXPECT_THAT(TakeLog(), ElementsAre("write DeviceType=OpenDMXUSB", "StartOpenDmx"));
+  EXPECT_THAT(TakeLog(), ElementsAre("Write DeviceType=OpenDMXUSB", "StartOpenDmx"));
   EXPECT_EQ(state.comPort, 3);
   EXPECT_THAT(reports.messages, IsEmpty());
 }
@@ -203,20 +204,23 @@ TEST_F(DeviceFormTest, OkShowsAFailingStepAndKeepsTheStepsBefore) {
       {"DeviceType write",
        "DeviceType",
        false,
-       {"write comPort=6"},
+       {"Write comPort=6"},
        "The settings could not be saved: disk full"},
       {"open",
        nullptr,
        true,
-       {"write comPort=6", "write DeviceType=DMXUSBpro", "OpenProPort"},
+       {"Write comPort=6", "Write DeviceType=DMXUSBpro", "OpenProPort"},
        "The port is in use by another program"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     state.comPort = 1;
     state.dmxData[2] = 20;
-    if (c.failKey) settings.failKey = c.failKey;
-    pro.failOpen = c.failOpen;
+    if (c.failKey) {
+      settings.FailOn(std::string("Write ") + c.failKey,
+                      Failure(ErrorNumber::kSettingsWriteFailed, "disk full"));
+    }
+    if (c.failOpen) pro.FailOn("OpenProPort", Failure(ErrorNumber::kPortBusy));
     view.txtCommPort = "6";
     reports.messages.clear();
     EXPECT_NO_THROW(form.cmdOK_Click());
@@ -224,7 +228,8 @@ TEST_F(DeviceFormTest, OkShowsAFailingStepAndKeepsTheStepsBefore) {
     EXPECT_THAT(reports.messages, ElementsAre(c.message));
     EXPECT_EQ(state.comPort, 6);  // set before the first write
     EXPECT_EQ(state.dmxData[2], 20);
-    settings.failKey.reset();
+    settings.ClearFailures();
+    pro.ClearFailures();
   }
 }
 
@@ -233,8 +238,8 @@ TEST_F(DeviceFormTest, OkTwiceOpensTwiceWithoutClosing) {
   form.cmdOK_Click();
   view.proSelected = false;
   form.cmdOK_Click();
-  EXPECT_THAT(TakeLog(), ElementsAre("write comPort=2", "write DeviceType=DMXUSBpro", "OpenProPort",
-                                     "write DeviceType=OpenDMXUSB", "StartOpenDmx"));
+  EXPECT_THAT(TakeLog(), ElementsAre("Write comPort=2", "Write DeviceType=DMXUSBpro", "OpenProPort",
+                                     "Write DeviceType=OpenDMXUSB", "StartOpenDmx"));
 }
 
 }  // namespace

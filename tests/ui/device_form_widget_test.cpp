@@ -8,7 +8,12 @@
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
-#include "tests/ui/dialog_fakes.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_links.h"
+#include "tests/support/fake_serial_component.h"
+#include "tests/support/fake_settings_store.h"
+#include "tests/support/memory_device_view.h"
+#include "tests/support/recording_reports.h"
 #include "ui/device_form.h"
 
 namespace lumivane {
@@ -16,8 +21,8 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using Entry = uitest::MemoryDeviceView::Entry;
-using testing::Bytes;
+using Entry = test::MemoryDeviceView::Entry;
+using test::Bytes;
 
 const std::string kSerialReply = Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7});
 const std::string kSerialDump = "7E A 4 0 12 34 56 78 E7 ";
@@ -33,21 +38,21 @@ class DeviceFormWidgetTest : public ::testing::Test {
     settings.values[{"Show Host", "Plugins\\lumivane.so", "comPort"}] = "3";
   }
 
-  testing::FakeSerialComponent& serial() { return *fake.serial; }
+  test::FakeSerialComponent& serial() { return *fake.serial; }
   void ClosePort() { serial().SetPortOpen(false); }
 
   DriverState state;
-  uitest::CallLog log;
-  uitest::RecordingSettings settings{log};
-  testing::FakeTransmitter fake;
-  uitest::RecordingReports reports;
+  test::CallLog log;
+  test::FakeSettingsStore settings{&log};
+  test::FakePortTransmitter fake;
+  test::RecordingReports reports;
   WidgetLink pro{state, fake.transmitter, reports};
-  uitest::RecordingOpenDmxLink openDmx{log};
+  test::FakeOpenDmxLink openDmx{&log};
   DeviceRouting routing{state, pro, openDmx};
-  testing::CountingSleeper sleeper;
+  test::CountingSleeper sleeper;
   ReplyParser parser{reports};
   ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
-  uitest::MemoryDeviceView view;
+  test::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 };
 
@@ -120,7 +125,7 @@ TEST_F(DeviceFormWidgetTest, OkWithTheWidgetOpensItOnTheTypedPortAndClearsTheUni
   state.dmxData[10] = 99;
   view.txtCommPort = "5";
   form.cmdOK_Click();
-  EXPECT_THAT(log, ElementsAre("write comPort=5", "write DeviceType=DMXUSBpro"));
+  EXPECT_THAT(log, ElementsAre("Write comPort=5", "Write DeviceType=DMXUSBpro"));
   EXPECT_THAT(serial().opened, ElementsAre(5));
   ASSERT_FALSE(serial().writes.empty());
   EXPECT_EQ(serial().writes.back(), std::make_pair(int16_t{5}, kInitialFrame));

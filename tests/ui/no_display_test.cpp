@@ -5,25 +5,21 @@
 
 #include <cstdlib>
 
-#include "tests/ui/recorded_dialog_plugin.h"
+#include "tests/support/expect_failure.h"
+#include "tests/support/recorded_dialog_plugin.h"
 
 namespace lumivane {
 namespace {
 
 TEST(DeviceDialogWithoutDisplay, ConfigureFailsWith9200AndNothingElseChanges) {
   unsetenv("DISPLAY");
-  uitest::RecordedDialogPlugin p;
+  test::RecordedDialogPlugin p;
   p.state.deviceType = "DMXUSBpro";
   p.state.comPort = 3;
 
   for (int attempt = 0; attempt < 2; ++attempt) {
-    try {
-      p.driver.Configure();
-      FAIL() << "Configure must fail without a display";
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), 9200);
-      EXPECT_EQ(failure.description(), "No display is available to show the dialog");
-    }
+    EXPECT_FAILURE(p.driver.Configure(), 9200, "No display is available to show the dialog")
+        << "Configure must fail without a display";
   }
   EXPECT_FALSE(p.dialog.IsLoaded());
   p.dialog.PumpEvents(10);                   // harmless

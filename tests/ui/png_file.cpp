@@ -4,7 +4,7 @@
 #include <array>
 #include <fstream>
 
-namespace lumivane::testing {
+namespace lumivane::test {
 namespace {
 
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
@@ -88,4 +88,4 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
   return static_cast<bool>(file);
 }
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

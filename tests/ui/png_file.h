@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
 // Writes 8-bit RGB pixels, row by row, as an uncompressed PNG file.
 // Returns false when the file cannot be written.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test

@@ -6,6 +6,7 @@
 
 #include "com/registry_settings_store_win32.h"
 #include "core/failure.h"
+#include "tests/support/expect_failure.h"
 
 namespace lumivane {
 namespace {
@@ -71,12 +72,7 @@ TEST_F(RegistrySettings, MissingOrForeignValuesReadEmpty) {
 TEST_F(RegistrySettings, AWriteThatCannotBeStoredFails) {
   // A key name longer than the registry allows (255) is refused.
   const std::string tooLong(300, 'k');
-  try {
-    store_.Write(tooLong, "Plugins\\x.dll", "comPort", "1");
-    FAIL() << "no failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 9102);
-  }
+  EXPECT_FAILURE(store_.Write(tooLong, "Plugins\\x.dll", "comPort", "1"), 9102);
 }
 
 }  // namespace

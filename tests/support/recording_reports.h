@@ -8,18 +8,18 @@
 
 #include "core/user_reports.h"
 
-namespace lumivane::testing {
+namespace lumivane::test {
 
-// Keeps the text of every message box and the thread that showed it.
+// Message boxes, kept as texts, with the thread that showed each.
 class RecordingReports final : public UserReports {
  public:
   void ShowMessage(std::string_view text) override {
-    texts.emplace_back(text);
+    messages.emplace_back(text);
     threads.push_back(std::this_thread::get_id());
   }
 
-  std::vector<std::string> texts;
+  std::vector<std::string> messages;
   std::vector<std::thread::id> threads;
 };
 
-}  // namespace lumivane::testing
+}  // namespace lumivane::test
