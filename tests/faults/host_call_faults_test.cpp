@@ -18,9 +18,6 @@
 namespace lumivane::test {
 namespace {
 
-using test::FakeHelper;
-using test::TestPlugin;
-
 constexpr lv_status kInvalid = static_cast<lv_status>(ErrorNumber::kInvalidCall);
 
 class HostCallFaults : public ::testing::Test {
@@ -268,7 +265,7 @@ TEST_F(HostCallFaults, NullPointersAndInvalidTextsAreRefusedAndChangeNothing) {
   for (const BadCall& bad : BadCalls()) {
     SCOPED_TRACE(bad.what);
     const Snapshot before = Take(fake.state);
-    const test::CallLog calls = fake.log;
+    const CallLog calls = fake.log;
     const uint32_t refs = helper.refs;
     EXPECT_EQ(bad.call(object, helper.get()), kInvalid);
     EXPECT_STRNE(LastErrorDescription(), "");

@@ -61,10 +61,10 @@ struct InitOutcome {
 
 InitOutcome InitWith(SettingsStore& store) {
   DriverState state;
-  test::FakeTransmitter transmitter;
-  test::FakeProLink pro;
-  test::FakeOpenDmxLink openDmx;
-  test::FakeDialog dialog;
+  FakeTransmitter transmitter;
+  FakeProLink pro;
+  FakeOpenDmxLink openDmx;
+  FakeDialog dialog;
   DeviceRouting routing(state, pro, openDmx);
   Plugin plugin{state, store, transmitter, pro, routing, dialog};
   clsOutputDriver driver(plugin);
@@ -86,13 +86,13 @@ std::vector<std::string> PressOk(SettingsStore& store) {
   DriverState state;
   state.appTitle = kApp;
   state.pluginFile = kFile;
-  test::FakeProLink pro;
-  test::FakeOpenDmxLink openDmx;
+  FakeProLink pro;
+  FakeOpenDmxLink openDmx;
   DeviceRouting routing(state, pro, openDmx);
-  test::CallLog log;
-  test::ScriptedProbes probes(&log);
-  test::RecordingReports reports;
-  test::MemoryDeviceView view;
+  CallLog log;
+  ScriptedProbes probes(&log);
+  RecordingReports reports;
+  MemoryDeviceView view;
   view.txtCommPort = "4";
   DeviceForm form(view, {state, store, routing, probes, reports});
   form.cmdOK_Click();
@@ -135,7 +135,7 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
 // The user learns why nothing lights: once per damaged file, not at every
 // read, and again only for another damaged file in its place.
 TEST_F(SettingsFaults, DamagedFileAtInitIsReportedOnceWithTheFileAndTheReason) {
-  test::RecordingReports reports;
+  RecordingReports reports;
   KeyFileSettingsStore reporting(folder, KeyFileSettingsStore::kLockTimeout, &reports);
   const std::string damaged = "this is not a settings file\n";
   PutFile(file, damaged);

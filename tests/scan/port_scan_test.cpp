@@ -9,17 +9,8 @@
 #include "tests/support/recording_display.h"
 #include "tests/support/recording_reports.h"
 
-namespace lumivane {
+namespace lumivane::test {
 namespace {
-
-using test::Bytes;
-using test::CountingSleeper;
-using test::FakePortTransmitter;
-using test::FakeProLink;
-using test::FakeSerialComponent;
-using test::ListEntry;
-using test::RecordingDisplay;
-using test::RecordingReports;
 
 std::string SerialReply(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
   return Bytes({0x7E, 0x0A, 0x04, 0x00, a, b, c, d, 0xE7});
@@ -203,4 +194,4 @@ TEST_F(PortScanTest, OutOfRangePortsReadFalse) {
 }
 
 }  // namespace
-}  // namespace lumivane
+}  // namespace lumivane::test

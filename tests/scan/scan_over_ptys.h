@@ -46,7 +46,7 @@ class SimulatedPorts {
   const std::filesystem::path& home() const { return folder_.path(); }
 
  private:
-  lumivane::test::TempFolder folder_;
+  TempFolder folder_;
   PortMap map_;
   std::map<int, std::unique_ptr<sim::WidgetSimulator>> widgets_;
 };

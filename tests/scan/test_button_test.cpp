@@ -9,17 +9,8 @@
 #include "tests/support/recording_display.h"
 #include "tests/support/recording_reports.h"
 
-namespace lumivane {
+namespace lumivane::test {
 namespace {
-
-using test::Bytes;
-using test::CountingSleeper;
-using test::FakePortTransmitter;
-using test::FakeProLink;
-using test::FakeSerialComponent;
-using test::kSerialRequest;
-using test::RecordingDisplay;
-using test::RecordingReports;
 
 const std::string kWidgetReply = Bytes({0x7E, 0x0A, 0x04, 0x00, 0x12, 0x34, 0x56, 0x78, 0xE7});
 
@@ -124,4 +115,4 @@ TEST_F(PortTestTest, FailingReadIsSkippedQuietly) {
 }
 
 }  // namespace
-}  // namespace lumivane
+}  // namespace lumivane::test
