@@ -10,7 +10,6 @@
 
 #include "core/failure.h"
 #include "core/interface_links.h"
-#include "core/sleeper.h"
 #include "core/user_reports.h"
 #include "core/widget_display.h"
 #include "prowidget/serial_component.h"
@@ -47,12 +46,6 @@ class RecordingReports final : public UserReports {
  public:
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
   std::vector<std::string> messages;
-};
-
-class CountingSleeper final : public Sleeper {
- public:
-  void SleepMs(int milliseconds) override { sleeps.push_back(milliseconds); }
-  std::vector<int> sleeps;
 };
 
 // A serial component over scripted ports: each present port answers the

@@ -23,6 +23,7 @@
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/ui/dialog_fakes.h"
 #include "tests/ui/png_file.h"
 #include "tests/ui/recorded_dialog_plugin.h"
@@ -359,9 +360,9 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
   WidgetLink pro{state, fake.transmitter, reports};
   uitest::RecordingOpenDmxLink openDmx{log};
   DeviceRouting routing{state, pro, openDmx};
-  testing::CountingSleeper sleeper;
+  test::FakeClock clock;
   ReplyParser parser{reports};
-  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, clock, reports};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   NoTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog};

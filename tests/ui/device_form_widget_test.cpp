@@ -8,6 +8,7 @@
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_fakes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/ui/dialog_fakes.h"
 #include "ui/device_form.h"
 
@@ -44,9 +45,9 @@ class DeviceFormWidgetTest : public ::testing::Test {
   WidgetLink pro{state, fake.transmitter, reports};
   uitest::RecordingOpenDmxLink openDmx{log};
   DeviceRouting routing{state, pro, openDmx};
-  testing::CountingSleeper sleeper;
+  test::FakeClock clock;
   ReplyParser parser{reports};
-  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, clock, reports};
   uitest::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 };
@@ -87,7 +88,7 @@ TEST_F(DeviceFormWidgetTest, TestOnASilentPortShowsNothingRecieved) {
   view.txtCommPort = "1";
   form.cmdTest_Click();
   EXPECT_EQ(view.lblResult, "Nothing Recieved");
-  EXPECT_THAT(sleeper.sleeps, ElementsAre(100));
+  EXPECT_THAT(clock.SpansMs(), ElementsAre(100));
   EXPECT_TRUE(serial().PortOpen());  // Test leaves its port open
 }
 
