@@ -14,7 +14,7 @@
 #include "bench/section.h"
 #include "opendmx/d2xx_fake.h"
 #include "opendmx/dmx_transmitter.h"
-#include "opendmx/monotonic_clock.h"
+#include "posix/clock_posix.h"
 
 namespace lumivane::bench {
 namespace {
@@ -114,7 +114,7 @@ struct SleepLoopFloor {
   double cpuShare = 0;
 
   void Run(const std::atomic<bool>& stop) {
-    PosixMonotonicClock().PrepareTimingThread();  // as the transmitter's thread
+    PosixClock().PrepareTimingThread();  // as the transmitter's thread
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const int64_t cpu0 = ThreadCpuNs();
@@ -145,7 +145,7 @@ class OpenDmxSection final : public Section {
     D2xxFake fake;
     fake.SetCallCost(D2xxCallKind::kWrite, kWireTime);
     CpuNotingD2xx d2xx(fake);
-    PosixMonotonicClock clock;
+    PosixClock clock;
     FT_HANDLE handle = 0;
     d2xx.FT_Open(0, &handle);
 

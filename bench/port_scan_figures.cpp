@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The port scan with the real sleeper and serial layer: 16 ports that do
+// The port scan with the real clock and serial layer: 16 ports that do
 // not exist, and 16 of which two are silent ptys. Floors: the failed
 // open(2) of a missing path, and the 50 ms sleep as it comes out here.
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include "bench/sample_stats.h"
 #include "bench/section.h"
 #include "core/driver_state.h"
-#include "core/sleeper.h"
+#include "posix/clock_posix.h"
 #include "prowidget/port_map_posix.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/reply_parser.h"
@@ -32,7 +32,7 @@ class ScanRig {
       : transmitter_([ports] { return std::make_unique<SerialPortPosix>(PortMap(ports)); }),
         link_(state_, transmitter_, reports_),
         parser_(reports_),
-        scan_(transmitter_, link_, parser_, sleeper_, reports_) {}
+        scan_(transmitter_, link_, parser_, clock_, reports_) {}
 
   // Wall time of one scan, in nanoseconds.
   double TimeScan() {
@@ -49,7 +49,7 @@ class ScanRig {
   Transmitter transmitter_;
   WidgetLink link_;
   ReplyParser parser_;
-  SystemSleeper sleeper_;
+  PosixClock clock_;
   ProWidgetProbe scan_;
 };
 
@@ -89,14 +89,14 @@ class PortScanSection final : public Section {
     PortMap(ports).Link(3, third.path());
     PortMap(ports).Link(11, eleventh.path());
     ScanRig rig(ports);
-    SystemSleeper sleeper;
+    PosixClock clock;
     std::vector<double> scans;
     std::vector<double> sleeps;
     for (int r = 0; r < rounds; ++r) {
       scans.push_back(rig.TimeScan());
       const int64_t start = NowNs();
-      sleeper.SleepMs(ProWidgetProbe::kReplyWaitMs);
-      sleeper.SleepMs(ProWidgetProbe::kReplyWaitMs);
+      clock.SleepFor(std::chrono::milliseconds(ProWidgetProbe::kReplyWaitMs));
+      clock.SleepFor(std::chrono::milliseconds(ProWidgetProbe::kReplyWaitMs));
       sleeps.push_back(static_cast<double>(NowNs() - start));
     }
     const double scan = Median(scans);

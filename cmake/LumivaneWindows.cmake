@@ -31,7 +31,6 @@ lumivane_library(lumivane_windows_parts
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp
   opendmx/d2xx_win32.cpp
-  opendmx/monotonic_clock_win32.cpp
   ui/port_text.cpp
   ui/device_form.cpp
   ui/user_reports_win32.cpp

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "com/windows_plugin.h"
 
+#include "com/clock_win32.h"
 #include "com/registry_settings_store_win32.h"
-#include "core/sleeper.h"
 #include "opendmx/d2xx_win32.h"
-#include "opendmx/monotonic_clock_win32.h"
 #include "opendmx/open_dmx_link.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_win32.h"
@@ -29,17 +28,16 @@ class RealWindowsPlugin final : public WindowsPlugin {
 
  private:
   DriverState state_;
+  Win32Clock clock_;
   RegistrySettingsStore settings_;
   Win32UserReports reports_;
   Transmitter transmitter_;
   WidgetLink pro_;
-  SystemSleeper sleeper_;
   ReplyParser parser_{reports_};
-  ProWidgetProbe probe_{transmitter_, pro_, parser_, sleeper_, reports_};
+  ProWidgetProbe probe_{transmitter_, pro_, parser_, clock_, reports_};
   // Destroyed before the adaptor: the link joins its transmitter and
   // closes the device first.
   std::unique_ptr<Win32D2xx> d2xx_ = CreateWin32D2xx();
-  Win32MonotonicClock clock_;
   OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
   DeviceRouting routing_;
   Win32DeviceDialog dialog_;

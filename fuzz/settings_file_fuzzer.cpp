@@ -18,6 +18,7 @@
 #include "core/failure.h"
 #include "fuzz/fuzz_check.h"
 #include "plugin/keyfile_settings_store.h"
+#include "posix/clock_posix.h"
 
 using namespace lumivane;
 namespace fs = std::filesystem;
@@ -88,7 +89,8 @@ std::optional<Values> Parse(std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  KeyFileSettingsStore store(Folder());
+  static PosixClock clock;
+  KeyFileSettingsStore store(Folder(), clock);
   const fs::path path = store.FileFor(kApp);
   PutFile(path, bytes);
 

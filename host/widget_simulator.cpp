@@ -38,29 +38,23 @@ std::vector<uint8_t> Encode(uint8_t label, std::vector<uint8_t> payload) {
 }  // namespace
 
 WidgetSimulator::WidgetSimulator() {
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master_ < 0) ThrowSystem("posix_openpt");
-  auto fail = [&](const char* what) {
-    const int error = errno;
-    ::close(master_);
-    errno = error;
-    ThrowSystem(what);
-  };
-  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) fail("unlockpt");
+  master_.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!master_.ok()) ThrowSystem("posix_openpt");
+  if (::grantpt(master_.get()) != 0 || ::unlockpt(master_.get()) != 0) ThrowSystem("unlockpt");
   char name[128];
-  if (::ptsname_r(master_, name, sizeof name) != 0) fail("ptsname");
+  if (::ptsname_r(master_.get(), name, sizeof name) != 0) ThrowSystem("ptsname");
   devicePath_ = name;
   // Raw from the start: a line discipline that echoes would send the
   // port's own bytes back to it before the port sets raw mode itself.
   termios line{};
-  if (::tcgetattr(master_, &line) != 0) fail("tcgetattr");
+  if (::tcgetattr(master_.get(), &line) != 0) ThrowSystem("tcgetattr");
   ::cfmakeraw(&line);
-  if (::tcsetattr(master_, TCSANOW, &line) != 0) fail("tcsetattr");
+  if (::tcsetattr(master_.get(), TCSANOW, &line) != 0) ThrowSystem("tcsetattr");
   // Open and close the slave once, so "no one has it open" shows as a
   // hang-up on the master from now on.
-  const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (slave < 0) fail("open pty slave");
-  ::close(slave);
+  if (!UniqueFd(::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)).ok()) {
+    ThrowSystem("open pty slave");
+  }
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -81,8 +75,7 @@ void WidgetSimulator::Vanish() {
   std::lock_guard once(vanishing_);  // two threads may vanish it at once
   Stop();
   std::lock_guard lock(mutex_);
-  if (master_ >= 0) ::close(master_);
-  master_ = -1;
+  master_.reset();
   SetPortOpenLocked(false);
   changed_.notify_all();
 }
@@ -132,12 +125,12 @@ void WidgetSimulator::Run() {
     }
     PutDmxPackets(now, wait);
     const size_t allowance = reading_ ? ReadAllowance(buffer.size(), now, wait) : 0;
-    pollfd p{master_, static_cast<short>(allowance > 0 ? POLLIN : 0), 0};
+    pollfd p{master_.get(), static_cast<short>(allowance > 0 ? POLLIN : 0), 0};
     lock.unlock();
     const timespec timeout{0, std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count()};
     const int ready = ::ppoll(&p, 1, &timeout, nullptr);
     ssize_t n = 0;
-    if (ready > 0 && (p.revents & POLLIN) != 0) n = ::read(master_, buffer.data(), allowance);
+    if (ready > 0 && (p.revents & POLLIN) != 0) n = ::read(master_.get(), buffer.data(), allowance);
     const int readError = n < 0 ? errno : 0;
     lock.lock();
 
@@ -202,7 +195,8 @@ void WidgetSimulator::SendDueReplies() {
   while (!pending_.empty() && pending_.front().due <= now) {
     const std::vector<uint8_t>& bytes = pending_.front().bytes;
     // A port that does not read its input loses the reply, as on a wire.
-    if (!bytes.empty() && ::write(master_, bytes.data(), bytes.size()) < 0 && errno == EINTR) {
+    if (!bytes.empty() && ::write(master_.get(), bytes.data(), bytes.size()) < 0 &&
+        errno == EINTR) {
       continue;
     }
     pending_.pop_front();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/widget_frame_parser.h"
+#include "posix/unique_fd.h"
 
 namespace lumivane::sim {
 
@@ -134,7 +135,7 @@ class WidgetSimulator {
                      std::chrono::steady_clock::duration& wait);
   bool WaitUntil(std::chrono::milliseconds timeout, const std::function<bool()>& holds) const;
 
-  int master_ = -1;
+  UniqueFd master_;
   std::string devicePath_;
 
   std::mutex vanishing_;

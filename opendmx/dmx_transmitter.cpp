@@ -6,7 +6,7 @@
 
 namespace lumivane {
 
-DmxTransmitter::DmxTransmitter(D2xx& d2xx, MonotonicClock& clock, DmxTiming timing)
+DmxTransmitter::DmxTransmitter(D2xx& d2xx, Clock& clock, DmxTiming timing)
     : d2xx_(d2xx), clock_(clock), timing_(timing) {}
 
 DmxTransmitter::~DmxTransmitter() {
@@ -65,7 +65,7 @@ void DmxTransmitter::Run(FT_HANDLE handle) {
   if (!WaitForFirstFrame()) return;
   auto next = clock_.Now();
   for (;;) {
-    MonotonicClock::Time writeStart{};
+    Clock::Time writeStart{};
     TransmitFailure failure = SendPacket(handle, writeStart);
     if (failure != TransmitFailure::kNone) {
       std::lock_guard lock(mutex_);
@@ -82,7 +82,7 @@ void DmxTransmitter::Run(FT_HANDLE handle) {
   }
 }
 
-TransmitFailure DmxTransmitter::SendPacket(FT_HANDLE handle, MonotonicClock::Time& writeStart) {
+TransmitFailure DmxTransmitter::SendPacket(FT_HANDLE handle, Clock::Time& writeStart) {
   if (d2xx_.FT_SetBreakOn(handle) != FT_OK) return TransmitFailure::kBreak;
   clock_.SleepUntil(clock_.Now() + timing_.breakTime);
   if (d2xx_.FT_SetBreakOff(handle) != FT_OK) return TransmitFailure::kBreak;

@@ -10,9 +10,9 @@
 #include <span>
 #include <thread>
 
+#include "core/clock.h"
 #include "core/driver_state.h"
 #include "opendmx/d2xx.h"
-#include "opendmx/monotonic_clock.h"
 
 namespace lumivane {
 
@@ -49,7 +49,7 @@ class DmxTransmitter {
  public:
   static constexpr uint32_t kPacketSize = 1 + kChannelCount;
 
-  DmxTransmitter(D2xx& d2xx, MonotonicClock& clock, DmxTiming timing = {});
+  DmxTransmitter(D2xx& d2xx, Clock& clock, DmxTiming timing = {});
   ~DmxTransmitter();
   DmxTransmitter(const DmxTransmitter&) = delete;
   DmxTransmitter& operator=(const DmxTransmitter&) = delete;
@@ -69,10 +69,10 @@ class DmxTransmitter {
  private:
   void Run(FT_HANDLE handle);
   bool WaitForFirstFrame();
-  TransmitFailure SendPacket(FT_HANDLE handle, MonotonicClock::Time& writeStart);
+  TransmitFailure SendPacket(FT_HANDLE handle, Clock::Time& writeStart);
 
   D2xx& d2xx_;
-  MonotonicClock& clock_;
+  Clock& clock_;
   const DmxTiming timing_;
 
   std::mutex mutex_;  // guards the fields below it

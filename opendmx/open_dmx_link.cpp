@@ -15,8 +15,7 @@ struct SetupStep {
 
 }  // namespace
 
-OpenDmxUsbLink::OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, MonotonicClock& clock,
-                               DmxTiming timing)
+OpenDmxUsbLink::OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, Clock& clock, DmxTiming timing)
     : d2xx_(d2xx),
       reports_(reports),
       openDmxFrame_(kChannelCount, '\0'),

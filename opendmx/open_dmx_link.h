@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/clock.h"
 #include "core/interface_links.h"
 #include "core/user_reports.h"
 #include "opendmx/d2xx.h"
 #include "opendmx/dmx_transmitter.h"
-#include "opendmx/monotonic_clock.h"
 
 namespace lumivane {
 
@@ -23,7 +23,7 @@ namespace lumivane {
 // open; its message is shown once, at the next call into the link.
 class OpenDmxUsbLink final : public OpenDmxLink {
  public:
-  OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, MonotonicClock& clock, DmxTiming timing = {});
+  OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, Clock& clock, DmxTiming timing = {});
   // Stops the transmitter and closes the device, without any message: the
   // plug-in is going away.
   ~OpenDmxUsbLink() override;

@@ -12,9 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include "core/failure.h"
+#include "posix/system_calls.h"
+#include "posix/unique_fd.h"
 #include "posix/user_folders.h"
 
 namespace lumivane {
@@ -31,22 +32,6 @@ struct GFreeDeleter {
   void operator()(void* p) const { g_free(p); }
 };
 using GText = std::unique_ptr<char, GFreeDeleter>;
-
-// A file descriptor that closes itself.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd& operator=(Fd&&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 void AppendHex(std::string& out, unsigned char c) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -91,9 +76,14 @@ Load LoadKeyFile(GKeyFile* file, const fs::path& path) {
 // Writes all of data to fd, retrying short writes and interrupts.
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = sys::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      // Never for a file, but a write that takes nothing must not loop.
+      errno = EIO;
       return false;
     }
     data += n;
@@ -111,37 +101,38 @@ void ReplaceFile(const fs::path& path, const std::string& data) {
   struct stat old {};
   const bool existed = ::stat(path.c_str(), &old) == 0;
   std::string temp = path.string() + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
+  const UniqueFd fd(sys::mkstemp(temp.data()));
   if (!fd.ok()) WriteFailed("cannot create a file beside", path, errno);
   auto fail = [&](std::string_view what) {
     const int error = errno;
-    ::unlink(temp.c_str());
+    sys::unlink(temp.c_str());
     WriteFailed(what, path, error);
   };
-  if (::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0)
+  if (sys::fchmod(fd.get(), existed ? (old.st_mode & 07777) : 0600) != 0)
     fail("cannot set the mode of");
   if (!WriteAll(fd.get(), data.data(), data.size())) fail("cannot write");
-  if (::fsync(fd.get()) != 0) fail("cannot flush");
-  if (::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
+  if (sys::fsync(fd.get()) != 0) fail("cannot flush");
+  if (sys::rename(temp.c_str(), path.c_str()) != 0) fail("cannot replace");
   // Make the rename itself durable.
-  Fd dir(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.ok()) ::fsync(dir.get());
+  const UniqueFd dir(sys::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.ok()) sys::fsync(dir.get());
 }
 
 // Takes the exclusive lock, waiting at most `timeout` for another writer:
 // a writer that hangs must not hang the host's thread with it.
-Fd LockFile(const fs::path& lockPath, const fs::path& path, std::chrono::milliseconds timeout) {
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+UniqueFd LockFile(const fs::path& lockPath, const fs::path& path, std::chrono::milliseconds timeout,
+                  Clock& clock) {
+  UniqueFd lock(sys::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (!lock.ok()) WriteFailed("cannot lock", path, errno);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+  const Clock::Time deadline = clock.Now() + timeout;
+  while (sys::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) WriteFailed("cannot lock", path, errno);
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (clock.Now() >= deadline) {
       throw Failure(ErrorNumber::kSettingsWriteFailed,
                     path.string() + " is locked by another program");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    clock.SleepFor(std::chrono::milliseconds(5));
   }
   return lock;
 }
@@ -157,9 +148,13 @@ fs::path ResolvedTarget(const fs::path& path) {
 
 }  // namespace
 
-KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, std::chrono::milliseconds lockTimeout,
+KeyFileSettingsStore::KeyFileSettingsStore(fs::path folder, Clock& clock,
+                                           std::chrono::milliseconds lockTimeout,
                                            UserReports* damageReports)
-    : folder_(std::move(folder)), lockTimeout_(lockTimeout), damageReports_(damageReports) {}
+    : folder_(std::move(folder)),
+      clock_(clock),
+      lockTimeout_(lockTimeout),
+      damageReports_(damageReports) {}
 
 fs::path KeyFileSettingsStore::DefaultFolder() {
   return LumivaneConfigFolder() / "settings";
@@ -252,7 +247,7 @@ void KeyFileSettingsStore::Write(std::string_view app, std::string_view section,
   fs::create_directories(folder_, ec);
   if (ec) throw Failure(ErrorNumber::kSettingsWriteFailed, folder_.string() + ": " + ec.message());
   const fs::path path = FileFor(app);
-  const Fd lock = LockFile(fs::path(path.string() + ".lock"), path, lockTimeout_);
+  const UniqueFd lock = LockFile(fs::path(path.string() + ".lock"), path, lockTimeout_, clock_);
   KeyFilePtr file(g_key_file_new());
   LoadKeyFile(file.get(), path);  // throws for a corrupt file: never overwrite it
   const std::string text(value);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/clock.h"
 #include "core/settings_store.h"
 #include "core/user_reports.h"
 
@@ -38,10 +39,11 @@ class KeyFileSettingsStore final : public SettingsStore {
  public:
   static constexpr std::chrono::milliseconds kLockTimeout{5000};
 
-  // A write waits at most lockTimeout for another process's write.
-  explicit KeyFileSettingsStore(std::filesystem::path folder,
-                                std::chrono::milliseconds lockTimeout = kLockTimeout,
-                                UserReports* damageReports = nullptr);
+  // A write waits at most lockTimeout on the clock for another process's
+  // write.
+  KeyFileSettingsStore(std::filesystem::path folder, Clock& clock,
+                       std::chrono::milliseconds lockTimeout = kLockTimeout,
+                       UserReports* damageReports = nullptr);
   // The folder for the current user ($XDG_CONFIG_HOME, else ~/.config).
   static std::filesystem::path DefaultFolder();
 
@@ -62,6 +64,7 @@ class KeyFileSettingsStore final : public SettingsStore {
   void ReportDamageOnce(const std::filesystem::path& path, std::string_view description);
 
   std::filesystem::path folder_;
+  Clock& clock_;
   std::chrono::milliseconds lockTimeout_;
   UserReports* damageReports_;
   std::set<std::string> damageReported_;  // path and identity of each file

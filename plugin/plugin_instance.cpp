@@ -5,6 +5,7 @@
 #include "opendmx/open_dmx_link.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/stderr_user_reports.h"
+#include "posix/clock_posix.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/transmitter.h"
@@ -22,7 +23,7 @@ namespace {
 class RealPluginInstance final : public PluginInstance {
  public:
   RealPluginInstance()
-      : settings_(KeyFileSettingsStore::DefaultFolder(), KeyFileSettingsStore::kLockTimeout,
+      : settings_(KeyFileSettingsStore::DefaultFolder(), clock_, KeyFileSettingsStore::kLockTimeout,
                   &reports_),
         transmitter_([] { return std::make_unique<SerialPortPosix>(); }),
         pro_(state_, transmitter_, reports_),
@@ -36,18 +37,17 @@ class RealPluginInstance final : public PluginInstance {
 
  private:
   DriverState state_;
+  PosixClock clock_;
   StderrUserReports stderrReports_;
   ToolkitUserReports reports_{stderrReports_};
   KeyFileSettingsStore settings_;
   Transmitter transmitter_;
   WidgetLink pro_;
-  SystemSleeper sleeper_;
   ReplyParser parser_{reports_};
-  ProWidgetProbe probe_{transmitter_, pro_, parser_, sleeper_, reports_};
+  ProWidgetProbe probe_{transmitter_, pro_, parser_, clock_, reports_};
   // Destroyed before the adaptor: the link joins its transmitter and
   // closes the device when the plug-in file is unloaded.
   std::unique_ptr<D2xx> d2xx_ = CreateLibftdiD2xx();
-  PosixMonotonicClock clock_;
   OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
   DeviceRouting routing_;
   FltkDeviceDialog dialog_;

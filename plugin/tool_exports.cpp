@@ -6,6 +6,7 @@
 #include "plugin/call_by_name.h"
 #include "plugin/keyfile_settings_store.h"
 #include "plugin/plugin_instance.h"
+#include "posix/clock_posix.h"
 #include "prowidget/port_map_posix.h"
 #include "ui/port_text.h"
 
@@ -53,6 +54,11 @@ void RequireAll(std::initializer_list<const void*> pointers) {
   }
 }
 
+KeyFileSettingsStore UserSettings() {
+  static lumivane::PosixClock clock;
+  return KeyFileSettingsStore(KeyFileSettingsStore::DefaultFolder(), clock);
+}
+
 }  // namespace
 
 extern "C" {
@@ -61,7 +67,7 @@ LUMIVANE_API lv_status lumivane_tool_settings_path(const char* app_title, char**
   if (path != nullptr) *path = nullptr;
   return GuardAbiCall([&] {
     RequireResult(path);
-    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    KeyFileSettingsStore store = UserSettings();
     *path = CopyText(store.FileFor(TextArgument(app_title, "the title")).string());
   });
 }
@@ -71,7 +77,7 @@ LUMIVANE_API lv_status lumivane_tool_settings_read(const char* app_title, const 
   if (value != nullptr) *value = nullptr;
   return GuardAbiCall([&] {
     RequireAll({app_title, plugin_file, key, value});
-    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    KeyFileSettingsStore store = UserSettings();
     const std::string section = lumivane::PluginSection(TextArgument(plugin_file, "the file"));
     *value = CopyText(store.ReadChecked(TextArgument(app_title, "the title"), section,
                                         TextArgument(key, "the key")));
@@ -82,7 +88,7 @@ LUMIVANE_API lv_status lumivane_tool_settings_write(const char* app_title, const
                                                     const char* key, const char* value) {
   return GuardAbiCall([&] {
     RequireAll({app_title, plugin_file, key, value});
-    KeyFileSettingsStore store(KeyFileSettingsStore::DefaultFolder());
+    KeyFileSettingsStore store = UserSettings();
     store.Write(TextArgument(app_title, "the title"),
                 lumivane::PluginSection(TextArgument(plugin_file, "the file")),
                 TextArgument(key, "the key"), TextArgument(value, "the value"));

@@ -13,7 +13,7 @@ template <class OnReply>
 bool ProWidgetProbe::AskForSerial(int waitMs, OnReply&& onReply) {
   GuardedStep([&] { transmitter_.MSComm1().Input(); });
   GuardedStep([&] { pro_.RequestProSerial(); });
-  GuardedStep([&] { sleeper_.SleepMs(waitMs); });
+  GuardedStep([&] { clock_.SleepFor(std::chrono::milliseconds(waitMs)); });
   if (!GuardedTest([&] { return transmitter_.MSComm1().InBufferCount() > 0; })) return false;
   GuardedStep([&] { onReply(transmitter_.MSComm1().Input()); });
   return true;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "core/clock.h"
 #include "core/interface_links.h"
 #include "core/port_probes.h"
-#include "core/sleeper.h"
 #include "core/user_reports.h"
 #include "core/widget_display.h"
 #include "prowidget/reply_parser.h"
@@ -26,13 +26,9 @@ class ProWidgetProbe final : public ProPortProbes {
   static constexpr int16_t kLastPort = 16;
   static constexpr int kReplyWaitMs = 50;
 
-  ProWidgetProbe(Transmitter& transmitter, ProLink& pro, ReplyParser& parser, Sleeper& sleeper,
+  ProWidgetProbe(Transmitter& transmitter, ProLink& pro, ReplyParser& parser, Clock& clock,
                  UserReports& reports)
-      : transmitter_(transmitter),
-        pro_(pro),
-        parser_(parser),
-        sleeper_(sleeper),
-        reports_(reports) {}
+      : transmitter_(transmitter), pro_(pro), parser_(parser), clock_(clock), reports_(reports) {}
 
   // Probes ports 1..16 and appends what it found after the entries already
   // listed: a port whose widget gave its serial number as
@@ -67,7 +63,7 @@ class ProWidgetProbe final : public ProPortProbes {
   Transmitter& transmitter_;
   ProLink& pro_;
   ReplyParser& parser_;
-  Sleeper& sleeper_;
+  Clock& clock_;
   UserReports& reports_;
   std::array<bool, kLastPort + 1> portPresent_{};  // index 0 unused
   std::array<bool, kLastPort + 1> portIsWidget_{};

@@ -12,12 +12,13 @@
 #include <string>
 
 #include "core/failure.h"
+#include "posix/system_calls.h"
 #include "prowidget/serial_line_linux.h"
 
 namespace lumivane {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 std::string Why(const std::string& path, int error) {
   return path + ": " + std::strerror(error);
@@ -68,51 +69,50 @@ void SerialPortPosix::Open() {
   if (PortOpen()) throw Failure(ErrorNumber::kPortAlreadyOpen);
   gone_ = false;
   const std::string path = ports_.DevicePath(commPort_).string();
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
+  UniqueFd fd(sys::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.ok()) {
     const int error = errno;
     throw Failure(OpenErrorNumber(error), Why(path, error));
   }
-  auto fail = [&](ErrorNumber number, const std::string& detail) {
-    ::close(fd);
-    throw Failure(number, detail);
-  };
-  if (::isatty(fd) != 1) fail(ErrorNumber::kPortNotFound, path + ": not a tty");
+  if (sys::isatty(fd.get()) != 1) throw Failure(ErrorNumber::kPortNotFound, path + ": not a tty");
   // TIOCEXCL keeps out other openers (but not root); the lock keeps out
   // every opener that plays by the same rules, root included.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) fail(ErrorNumber::kPortBusy, Why(path, errno));
-  if (::ioctl(fd, TIOCEXCL) != 0) fail(ErrorNumber::kPortSetupFailed, Why(path, errno));
-  if (const int error = lumivane_serial_set_line(fd, kBaud); error != 0) {
-    ::ioctl(fd, TIOCNXCL);
-    fail(ErrorNumber::kPortSetupFailed, Why(path, error));
+  if (sys::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    throw Failure(ErrorNumber::kPortBusy, Why(path, errno));
+  }
+  if (sys::ioctl(fd.get(), TIOCEXCL) != 0) {
+    throw Failure(ErrorNumber::kPortSetupFailed, Why(path, errno));
+  }
+  if (const int error = lumivane_serial_set_line(fd.get(), kBaud); error != 0) {
+    sys::ioctl(fd.get(), TIOCNXCL);
+    throw Failure(ErrorNumber::kPortSetupFailed, Why(path, error));
   }
   // Bytes from before the open belong to no conversation of ours.
-  lumivane_serial_flush(fd, LUMIVANE_SERIAL_INPUT);
-  fd_ = fd;
+  lumivane_serial_flush(fd.get(), LUMIVANE_SERIAL_INPUT);
+  fd_ = std::move(fd);
   receivedCount_ = 0;
 }
 
 void SerialPortPosix::Close() noexcept {
-  if (fd_ < 0) return;
+  if (!fd_.ok()) return;
   // The last frames may still be on their way: give them the write timeout
   // to leave. Only what a stalled device left queued is dropped, or close()
   // would wait for it as long as the driver likes (30 s for USB serial). A
   // flush otherwise would discard what the far end has not read yet: on a
   // pty that is everything in flight, and the queue there always reads 0.
-  const Clock::time_point deadline = Clock::now() + writeTimeout_;
+  const SteadyClock::time_point deadline = SteadyClock::now() + writeTimeout_;
   int queued = 0;
   bool stalled = false;
-  while (!gone_ && ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
-    if (Clock::now() >= deadline) {
+  while (!gone_ && sys::ioctl(fd_.get(), TIOCOUTQ, &queued) == 0 && queued > 0) {
+    if (SteadyClock::now() >= deadline) {
       stalled = true;
       break;
     }
-    ::poll(nullptr, 0, 2);
+    sys::poll(nullptr, 0, 2);
   }
-  if (stalled) lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
-  ::ioctl(fd_, TIOCNXCL);
-  ::close(fd_);
-  fd_ = -1;
+  if (stalled) lumivane_serial_flush(fd_.get(), LUMIVANE_SERIAL_OUTPUT);
+  sys::ioctl(fd_.get(), TIOCNXCL);
+  fd_.reset();
   receivedCount_ = 0;
 }
 
@@ -129,9 +129,9 @@ void SerialPortPosix::RequireOpen() const {
 
 void SerialPortPosix::Output(std::string_view data) {
   RequireOpen();
-  const Clock::time_point deadline = Clock::now() + writeTimeout_;
+  const SteadyClock::time_point deadline = SteadyClock::now() + writeTimeout_;
   while (!data.empty()) {
-    const ssize_t n = ::write(fd_, data.data(), data.size());
+    const ssize_t n = sys::write(fd_.get(), data.data(), data.size());
     if (n > 0) {
       data.remove_prefix(static_cast<size_t>(n));
       // A short write means the line is full: writing again at once would
@@ -144,15 +144,15 @@ void SerialPortPosix::Output(std::string_view data) {
       if (error != EAGAIN) throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(error));
     }
 
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
     if (left.count() <= 0) {
       // Frames still queued are stale by the time the device takes data
       // again: each one carries the whole universe, and the next will too.
-      lumivane_serial_flush(fd_, LUMIVANE_SERIAL_OUTPUT);
+      lumivane_serial_flush(fd_.get(), LUMIVANE_SERIAL_OUTPUT);
       throw Failure(ErrorNumber::kPortWriteTimedOut);
     }
-    pollfd p{fd_, POLLOUT, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    pollfd p{fd_.get(), POLLOUT, 0};
+    const int ready = sys::poll(&p, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno != EINTR)
       throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(errno));
     if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) DeviceGone("hung up");
@@ -163,7 +163,7 @@ size_t SerialPortPosix::OutputWithoutWaiting(std::string_view data) {
   RequireOpen();
   size_t sent = 0;
   while (sent < data.size()) {
-    const ssize_t n = ::write(fd_, data.data() + sent, data.size() - sent);
+    const ssize_t n = sys::write(fd_.get(), data.data() + sent, data.size() - sent);
     if (n > 0) {
       sent += static_cast<size_t>(n);
       continue;
@@ -189,7 +189,7 @@ void SerialPortPosix::Receive() {
     size_t room = received_.size() - receivedCount_;
     const bool full = room == 0;
     if (full) into = overflow.data(), room = overflow.size();
-    const ssize_t n = ::read(fd_, into, room);
+    const ssize_t n = sys::read(fd_.get(), into, room);
     if (n > 0) {
       if (full) {
         dropped += static_cast<size_t>(n);
@@ -200,8 +200,8 @@ void SerialPortPosix::Receive() {
     }
     if (n == 0) {
       // No data, or a line that was hung up: only poll tells them apart.
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      pollfd p{fd_.get(), POLLIN, 0};
+      if (sys::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
         DeviceGone("hung up");
       }
       return;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 
+#include "posix/unique_fd.h"
 #include "prowidget/port_map_posix.h"
 #include "prowidget/serial_component.h"
 
@@ -37,7 +38,7 @@ class SerialPortPosix final : public SerialComponent {
   void SetCommPort(int16_t port) override;
   int16_t CommPort() const override { return commPort_; }
   void SetPortOpen(bool open) override;
-  bool PortOpen() const override { return fd_ >= 0; }
+  bool PortOpen() const override { return fd_.ok(); }
   void Output(std::string_view data) override;
   size_t OutputWithoutWaiting(std::string_view data) override;
   std::string Input() override;
@@ -53,7 +54,7 @@ class SerialPortPosix final : public SerialComponent {
   PortMap ports_;
   std::chrono::milliseconds writeTimeout_;
   int16_t commPort_ = 1;
-  int fd_ = -1;
+  UniqueFd fd_;
   bool gone_ = false;  // the open port's device went away; cleared by the next open or close
   std::array<char, kReceiveBufferSize> received_{};
   size_t receivedCount_ = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/widget_simulator.h"
+#include "posix/clock_posix.h"
 #include "prowidget/port_map_posix.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
@@ -44,7 +45,7 @@ class DeviceFaults : public ::testing::Test {
   void Test() {
     display = RecordingDisplay{};
     reports.messages.clear();
-    ProWidgetProbe{transmitter, link, parser, sleeper, reports}.TestProPort(kPort, display);
+    ProWidgetProbe{transmitter, link, parser, clock, reports}.TestProPort(kPort, display);
   }
   SerialComponent& port() { return transmitter.MSComm1(); }
 
@@ -56,7 +57,7 @@ class DeviceFaults : public ::testing::Test {
   RecordingReports reports;
   WidgetLink link{state, transmitter, reports};
   ReplyParser parser{reports};
-  SystemSleeper sleeper;
+  PosixClock clock;
   RecordingDisplay display;
 };
 
@@ -108,7 +109,7 @@ TEST_F(DeviceFaults, GarbageFloodDuringTestGivesTheParsersCodesWithinTheBuffer) 
 TEST_F(DeviceFaults, GarbageFloodDuringScanListsThePortAsNoWidget) {
   widget.SetGarbage(Flood({}, 0x13));
   widget.SetReplies(WidgetSimulator::Replies::kGarbage);
-  ProWidgetProbe scan(transmitter, link, parser, sleeper, reports);
+  ProWidgetProbe scan(transmitter, link, parser, clock, reports);
   scan.ScanProPorts(display);
   ASSERT_EQ(display.entries.size(), 1u);
   EXPECT_EQ(display.entries[0].text, "Com: 3");

@@ -13,6 +13,7 @@
 #include "core/failure.h"
 #include "core/output_driver.h"
 #include "plugin/keyfile_settings_store.h"
+#include "posix/clock_posix.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_probes.h"
@@ -46,7 +47,8 @@ class SettingsFaults : public ::testing::Test {
  protected:
   TempFolder temp;
   fs::path folder = temp.path() / "settings";
-  KeyFileSettingsStore store{folder};
+  PosixClock clock;
+  KeyFileSettingsStore store{folder, clock};
   fs::path file = store.FileFor(kApp);
   std::string LockName() const { return file.filename().string() + ".lock"; }
 };
@@ -136,7 +138,7 @@ TEST_F(SettingsFaults, DamagedFileReadsEmptyAndIsNeverOverwritten) {
 // read, and again only for another damaged file in its place.
 TEST_F(SettingsFaults, DamagedFileAtInitIsReportedOnceWithTheFileAndTheReason) {
   RecordingReports reports;
-  KeyFileSettingsStore reporting(folder, KeyFileSettingsStore::kLockTimeout, &reports);
+  KeyFileSettingsStore reporting(folder, clock, KeyFileSettingsStore::kLockTimeout, &reports);
   const std::string damaged = "this is not a settings file\n";
   PutFile(file, damaged);
   const std::string head =
@@ -244,7 +246,7 @@ bool Parses(const fs::path& path) {
 TEST_F(SettingsFaults, TwoHostsWritingAtOnceBothLandAndTheFileAlwaysParses) {
   constexpr int kWrites = 150;
   auto host = [&](std::string_view plugin) {
-    KeyFileSettingsStore own(folder);
+    KeyFileSettingsStore own(folder, clock);
     for (int i = 1; i <= kWrites; ++i) {
       try {
         own.Write(kApp, PluginSection(plugin), "comPort", std::to_string(i));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "opendmx/open_dmx_link.h"
+#include "posix/clock_posix.h"
 #include "tests/support/recording_reports.h"
 
 namespace lumivane {
@@ -28,7 +29,7 @@ class LibftdiWithoutDevice : public ::testing::Test {
 
 TEST_F(LibftdiWithoutDevice, StartFailsCleanlyWithTheOpenMessage) {
   test::RecordingReports reports;
-  PosixMonotonicClock clock;
+  PosixClock clock;
   OpenDmxUsbLink link(*d2xx_, reports, clock);
   link.StartOpenDmx();
   EXPECT_THAT(reports.messages, ElementsAre("Failed to open Enttec Open DMX USB device!"));

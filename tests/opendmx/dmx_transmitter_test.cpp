@@ -8,14 +8,15 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "opendmx/d2xx_fake.h"
 #include "opendmx/open_dmx_link.h"
+#include "posix/clock_posix.h"
 #include "tests/opendmx/wait_until.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/recording_reports.h"
 
 namespace lumivane {
@@ -64,7 +65,7 @@ class TransmitterTest : public ::testing::Test {
 
   D2xxFake fake_;
   test::RecordingReports reports_;
-  PosixMonotonicClock clock_;
+  PosixClock clock_;
   std::unique_ptr<OpenDmxUsbLink> link_ =
       std::make_unique<OpenDmxUsbLink>(fake_, reports_, clock_, kFast);
 };
@@ -241,38 +242,6 @@ TEST_F(TransmitterTest, AFailureIsReportedBeforeARestartAndTheRestartSendsAgain)
   EXPECT_THAT(reports_.messages, ElementsAre("Write DMX Failed!"));
 }
 
-// A clock whose time moves only when it is read or slept on, so that the
-// schedule can be checked exactly. Each read costs `readCost`, standing in
-// for the time the calls between two reads take.
-class SteppingClock final : public MonotonicClock {
- public:
-  explicit SteppingClock(Time readCost) : readCost_(readCost) {}
-
-  Time Now() override {
-    std::lock_guard lock(mutex_);
-    now_ += readCost_;
-    return now_;
-  }
-  void SleepUntil(Time deadline) override {
-    {
-      std::lock_guard lock(mutex_);
-      deadlines_.push_back(deadline);
-      now_ = std::max(now_, deadline);
-    }
-    std::this_thread::sleep_for(20us);  // keeps the thread from racing ahead
-  }
-  std::vector<Time> Deadlines() const {
-    std::lock_guard lock(mutex_);
-    return deadlines_;
-  }
-
- private:
-  const Time readCost_;
-  mutable std::mutex mutex_;
-  Time now_{0};
-  std::vector<Time> deadlines_;
-};
-
 struct ScheduleCase {
   const char* name;
   std::chrono::microseconds readCost;
@@ -288,7 +257,8 @@ class Schedule : public ::testing::TestWithParam<ScheduleCase> {};
 TEST_P(Schedule, PacketsStartOnePeriodApartUnlessTheyWouldOverlap) {
   const auto& param = GetParam();
   D2xxFake fake;
-  SteppingClock clock(param.readCost);
+  // Time moves by the read cost at each read; each sleep pauses a little.
+  test::FakeClock clock(param.readCost, test::FakeClock::RealWait::kPause);
   const DmxTiming timing{25ms, 110us, 16us, param.writeToNextBreak};
   DmxTransmitter transmitter(fake, clock, timing);
   transmitter.Start(7);
@@ -297,7 +267,7 @@ TEST_P(Schedule, PacketsStartOnePeriodApartUnlessTheyWouldOverlap) {
   transmitter.Stop();
 
   auto sleeps = clock.Deadlines();
-  std::vector<MonotonicClock::Time> starts;
+  std::vector<Clock::Time> starts;
   for (size_t i = 0; i + 2 < sleeps.size(); i += 3) {
     // Break and mark after break count from the reads after their calls.
     EXPECT_EQ(sleeps[i + 1] - sleeps[i], std::chrono::nanoseconds(param.readCost + 16us));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "opendmx/d2xx_fake.h"
+#include "posix/clock_posix.h"
 #include "tests/support/recording_reports.h"
 
 namespace lumivane {
@@ -63,7 +64,7 @@ class OpenDmxLinkTest : public ::testing::Test {
 
   D2xxFake fake_;
   test::RecordingReports reports_;
-  PosixMonotonicClock clock_;
+  PosixClock clock_;
   OpenDmxUsbLink link_{fake_, reports_, clock_};
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugin/keyfile_settings_store.h"
+#include "posix/clock_posix.h"
 
 namespace lumivane {
 namespace {
@@ -50,7 +51,8 @@ std::vector<std::pair<std::string, std::string>> ReadmeExamples() {
 TEST(SettingsFileNames, ReadmeExamplesAreWhatTheStoreUses) {
   const auto examples = ReadmeExamples();
   ASSERT_GE(examples.size(), 3u) << "the README's table of titles and files is missing";
-  const KeyFileSettingsStore store("/settings");
+  PosixClock clock;
+  const KeyFileSettingsStore store("/settings", clock);
   for (const auto& [title, file] : examples) {
     EXPECT_EQ(store.FileFor(title), std::filesystem::path("/settings") / file) << title;
   }

@@ -14,6 +14,7 @@
 
 #include "core/failure.h"
 #include "plugin/keyfile_settings_store.h"
+#include "posix/clock_posix.h"
 #include "tests/support/case_names.h"
 #include "tests/support/expect_failure.h"
 #include "tests/support/temp_folder.h"
@@ -45,7 +46,8 @@ class SettingsStoreTest : public ::testing::Test {
  protected:
   TempFolder root;
   fs::path folder = root.path() / "settings";
-  KeyFileSettingsStore store{folder};
+  PosixClock clock;
+  KeyFileSettingsStore store{folder, clock};
 };
 
 // Texts a host could pass as its title or as the plug-in's file name.
@@ -164,7 +166,7 @@ TEST_F(SettingsStoreTest, UnstorableValueFailsAndChangesNothing) {
 
 TEST_F(SettingsStoreTest, UnwritableFolderFails) {
   Put(root.path() / "file", "not a folder");
-  KeyFileSettingsStore blocked(root.path() / "file" / "settings");
+  KeyFileSettingsStore blocked(root.path() / "file" / "settings", clock);
   EXPECT_FAILURE(blocked.Write("T", PluginSection("F"), "comPort", "3"), 9102);
   EXPECT_EQ(blocked.Read("T", PluginSection("F"), "comPort"), "");
 }
@@ -206,7 +208,7 @@ TEST_F(SettingsStoreTest, LinkedFileIsWrittenWhereItPoints) {
 }
 
 TEST_F(SettingsStoreTest, WriterThatHoldsTheLockDoesNotHangAnother) {
-  KeyFileSettingsStore impatient(folder, std::chrono::milliseconds(50));
+  KeyFileSettingsStore impatient(folder, clock, std::chrono::milliseconds(50));
   impatient.Write("T", PluginSection("F"), "comPort", "3");
   const int held = ::open((store.FileFor("T").string() + ".lock").c_str(), O_RDWR);
   ASSERT_GE(held, 0);
@@ -225,7 +227,7 @@ TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   constexpr int kWrites = 200;
   auto writer = [&](char tag) {
     // A store of its own, as another process has.
-    KeyFileSettingsStore own(folder);
+    KeyFileSettingsStore own(folder, clock);
     for (int i = 0; i < kWrites; ++i) {
       own.Write("Shared", PluginSection("f.so"), tag + std::to_string(i), std::to_string(i));
     }

@@ -3,13 +3,11 @@
 // pseudo-terminals with simulated widgets behind them.
 #include <gtest/gtest.h>
 
-#include <thread>
-
-#include "core/sleeper.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/serial_port_posix.h"
 #include "prowidget/widget_link.h"
 #include "tests/scan/scan_over_ptys.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/recording_display.h"
 #include "tests/support/recording_reports.h"
 
@@ -20,16 +18,6 @@ using test::ListEntry;
 using test::RecordingDisplay;
 using test::RecordingReports;
 
-// Really waits, and counts the waits.
-class CountingRealSleeper final : public Sleeper {
- public:
-  void SleepMs(int milliseconds) override {
-    sleeps.push_back(milliseconds);
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-  std::vector<int> sleeps;
-};
-
 class ScanOverPtysTest : public ::testing::Test {
  protected:
   test::SimulatedPorts ports;
@@ -38,8 +26,9 @@ class ScanOverPtysTest : public ::testing::Test {
   Transmitter transmitter{[this] { return std::make_unique<SerialPortPosix>(ports.map()); }};
   WidgetLink link{state, transmitter, reports};
   ReplyParser parser{reports};
-  CountingRealSleeper sleeper;
-  ProWidgetProbe probe{transmitter, link, parser, sleeper, reports};
+  // Really waits, for the simulated widgets to answer, and counts the waits.
+  test::FakeClock clock{test::FakeClock::RealWait::kSpan};
+  ProWidgetProbe probe{transmitter, link, parser, clock, reports};
   RecordingDisplay display;
 };
 
@@ -55,7 +44,7 @@ TEST_F(ScanOverPtysTest, FindsTheWidgetsAndListsThePortsThatOpen) {
   probe.ScanProPorts(display);
 
   EXPECT_EQ(display.entries, kUsualEntries);
-  EXPECT_EQ(sleeper.sleeps, std::vector<int>(5, 50)) << "one wait per port that opened";
+  EXPECT_EQ(clock.SpansMs(), std::vector<int64_t>(5, 50)) << "one wait per port that opened";
   EXPECT_EQ(reports.messages.size(), 1u) << "the garbage port's message";
   EXPECT_FALSE(transmitter.MSComm1().PortOpen());
   for (int port = 1; port <= 16; ++port) {
@@ -78,7 +67,7 @@ TEST_F(ScanOverPtysTest, TwoScansAppendTwice) {
 TEST_F(ScanOverPtysTest, NoPortPresentListsNothingAndNeverWaits) {
   probe.ScanProPorts(display);
   EXPECT_TRUE(display.entries.empty());
-  EXPECT_TRUE(sleeper.sleeps.empty());
+  EXPECT_TRUE(clock.Spans().empty());
 }
 
 TEST_F(ScanOverPtysTest, TestLeavesItsPortOpenForTheNextScan) {

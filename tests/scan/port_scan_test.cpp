@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "prowidget/pro_widget_probe.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/support/bytes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_serial_component.h"
 #include "tests/support/recording_display.h"
@@ -28,15 +28,15 @@ class PortScanTest : public ::testing::Test {
   FakeProLink pro{*fake.serial};
   RecordingReports reports;
   ReplyParser parser{reports};
-  CountingSleeper sleeper;
-  ProWidgetProbe scan{fake.transmitter, pro, parser, sleeper, reports};
+  test::FakeClock clock;
+  ProWidgetProbe scan{fake.transmitter, pro, parser, clock, reports};
   RecordingDisplay display;
 };
 
 TEST_F(PortScanTest, NoPortOpensListsNothing) {
   scan.ScanProPorts(display);
   EXPECT_TRUE(display.entries.empty());
-  EXPECT_TRUE(sleeper.sleeps.empty()) << "missing ports cost no wait";
+  EXPECT_TRUE(clock.Spans().empty()) << "missing ports cost no wait";
   EXPECT_EQ(pro.requests(), 0);
   for (int port = 1; port <= 16; ++port) {
     EXPECT_FALSE(scan.portPresent(port));
@@ -64,7 +64,7 @@ TEST_F(PortScanTest, ListsWidgetsByTheirSerialAndOtherPortsByNumber) {
       {"Com: 14", 0},
   };
   EXPECT_EQ(display.entries, expected);
-  EXPECT_EQ(sleeper.sleeps, std::vector<int>(6, 50)) << "one 50 ms wait per port that opened";
+  EXPECT_EQ(clock.SpansMs(), std::vector<int64_t>(6, 50)) << "one 50 ms wait per port that opened";
   EXPECT_EQ(serial().opened, (std::vector<int16_t>{2, 4, 9, 12, 13, 14}));
   EXPECT_EQ(serial().closed, serial().opened);
   EXPECT_FALSE(serial().PortOpen());
@@ -143,7 +143,7 @@ TEST_F(PortScanTest, FailingStepsAreSkipped) {
     FakePortTransmitter local;
     FakeProLink localPro{*local.serial};
     ReplyParser localParser{reports};
-    ProWidgetProbe localScan{local.transmitter, localPro, localParser, sleeper, reports};
+    ProWidgetProbe localScan{local.transmitter, localPro, localParser, clock, reports};
     RecordingDisplay localDisplay;
     local.serial->AddPort(4, kWidget4);
     local.serial->AddPort(5, kWidget4);
@@ -175,7 +175,7 @@ TEST_F(PortScanTest, ParseFailingAfterTheSerialStillFindsTheWidget) {
     void ShowMessage(std::string_view) override { throw std::runtime_error("no box"); }
   } noBoxes;
   ReplyParser failingParser{noBoxes};
-  ProWidgetProbe failingScan{fake.transmitter, pro, failingParser, sleeper, noBoxes};
+  ProWidgetProbe failingScan{fake.transmitter, pro, failingParser, clock, noBoxes};
   serial().AddPort(4, kWidget4);
 
   failingScan.ScanProPorts(failing);

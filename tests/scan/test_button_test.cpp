@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "prowidget/pro_widget_probe.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/support/bytes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_serial_component.h"
 #include "tests/support/recording_display.h"
@@ -18,14 +18,14 @@ class PortTestTest : public ::testing::Test {
  protected:
   FakeSerialComponent& serial() { return *fake.serial; }
   void Test(int16_t port) {
-    ProWidgetProbe{fake.transmitter, pro, parser, sleeper, reports}.TestProPort(port, display);
+    ProWidgetProbe{fake.transmitter, pro, parser, clock, reports}.TestProPort(port, display);
   }
 
   FakePortTransmitter fake;
   FakeProLink pro{*fake.serial};
   RecordingReports reports;
   ReplyParser parser{reports};
-  CountingSleeper sleeper;
+  test::FakeClock clock;
   RecordingDisplay display;
 };
 
@@ -36,7 +36,7 @@ TEST_F(PortTestTest, WidgetAnswersWithItsSerialNumber) {
   EXPECT_EQ(display.result, " 10") << "the code replaces the decoded serial";
   EXPECT_EQ(display.info, "7E A 4 0 12 34 56 78 E7 ");
   EXPECT_EQ(parser.widgetSerial(), "78563412");
-  EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
+  EXPECT_EQ(clock.SpansMs(), std::vector<int64_t>{100});
   EXPECT_EQ(serial().writes, (std::vector<std::pair<int16_t, std::string>>{{3, kSerialRequest}}));
   EXPECT_TRUE(serial().PortOpen()) << "Test leaves its port open";
   EXPECT_TRUE(reports.messages.empty());
@@ -64,7 +64,7 @@ TEST_F(PortTestTest, ResultLineShowsWhatCameBack) {
     ReplyParser localParser{localReports};
     RecordingDisplay localDisplay;
     local.serial->AddPort(5, c.answer);
-    ProWidgetProbe{local.transmitter, localPro, localParser, sleeper, localReports}.TestProPort(
+    ProWidgetProbe{local.transmitter, localPro, localParser, clock, localReports}.TestProPort(
         5, localDisplay);
     EXPECT_EQ(localDisplay.result, c.result);
     EXPECT_EQ(localReports.messages.size(), c.messages);
@@ -78,7 +78,7 @@ TEST_F(PortTestTest, PortThatStaysClosedIsReported) {
             std::vector<std::string>{"Failed to open USB DMX Pro on comm port:  7"});
   EXPECT_EQ(display.result, "earlier");
   EXPECT_EQ(pro.requests(), 0);
-  EXPECT_TRUE(sleeper.sleeps.empty());
+  EXPECT_TRUE(clock.Spans().empty());
 
   reports.messages.clear();
   Test(-1);  // refused as a number: the open acts on the port held before, also missing

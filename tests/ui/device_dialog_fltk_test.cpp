@@ -22,9 +22,9 @@
 #include "core/output_driver.h"
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/widget_link.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/support/bytes.h"
 #include "tests/support/expect_failure.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_serial_component.h"
 #include "tests/support/recorded_dialog_plugin.h"
 #include "tests/ui/png_file.h"
@@ -356,9 +356,9 @@ TEST(DeviceDialogFltkWidgetTest, TestAndOkOnAWidgetThroughTheToolkit) {
   WidgetLink pro{state, fake.transmitter, reports};
   test::FakeOpenDmxLink openDmx{&log};
   DeviceRouting routing{state, pro, openDmx};
-  test::CountingSleeper sleeper;
+  test::FakeClock clock;
   ReplyParser parser{reports};
-  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, clock, reports};
   FltkDeviceDialog dialog{{state, settings, routing, probes, reports}};
   FakeTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog};

@@ -7,8 +7,8 @@
 #include "prowidget/pro_widget_probe.h"
 #include "prowidget/reply_parser.h"
 #include "prowidget/widget_link.h"
-#include "tests/scan/scan_fakes.h"
 #include "tests/support/bytes.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/fake_links.h"
 #include "tests/support/fake_serial_component.h"
 #include "tests/support/fake_settings_store.h"
@@ -49,9 +49,9 @@ class DeviceFormWidgetTest : public ::testing::Test {
   WidgetLink pro{state, fake.transmitter, reports};
   test::FakeOpenDmxLink openDmx{&log};
   DeviceRouting routing{state, pro, openDmx};
-  test::CountingSleeper sleeper;
+  test::FakeClock clock;
   ReplyParser parser{reports};
-  ProWidgetProbe probes{fake.transmitter, pro, parser, sleeper, reports};
+  ProWidgetProbe probes{fake.transmitter, pro, parser, clock, reports};
   test::MemoryDeviceView view;
   DeviceForm form{view, {state, settings, routing, probes, reports}};
 };
@@ -92,7 +92,7 @@ TEST_F(DeviceFormWidgetTest, TestOnASilentPortShowsNothingRecieved) {
   view.txtCommPort = "1";
   form.cmdTest_Click();
   EXPECT_EQ(view.lblResult, "Nothing Recieved");
-  EXPECT_THAT(sleeper.sleeps, ElementsAre(100));
+  EXPECT_THAT(clock.SpansMs(), ElementsAre(100));
   EXPECT_TRUE(serial().PortOpen());  // Test leaves its port open
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "opendmx/monotonic_clock_win32.h"
+#include "com/clock_win32.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@ namespace {
 #endif
 
 // Below this a sleep overshoots by more than it saves: spin instead.
-constexpr MonotonicClock::Time kSpinBelow = std::chrono::microseconds(1500);
+constexpr Clock::Time kSpinBelow = std::chrono::microseconds(1500);
 
 int64_t Frequency() {
   static const int64_t frequency = [] {
@@ -54,7 +54,7 @@ class ThreadTimer {
   ThreadTimer(const ThreadTimer&) = delete;
   ThreadTimer& operator=(const ThreadTimer&) = delete;
 
-  void Sleep(MonotonicClock::Time span) {
+  void Sleep(Clock::Time span) {
     if (timer_ == nullptr) {
       ::Sleep(static_cast<DWORD>(span.count() / 1000000));
       return;
@@ -75,7 +75,7 @@ class ThreadTimer {
 
 }  // namespace
 
-MonotonicClock::Time Win32MonotonicClock::Now() {
+Clock::Time Win32Clock::Now() {
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   const int64_t f = Frequency();
@@ -84,7 +84,7 @@ MonotonicClock::Time Win32MonotonicClock::Now() {
   return std::chrono::seconds(seconds) + std::chrono::nanoseconds(rest * 1000000000 / f);
 }
 
-void Win32MonotonicClock::SleepUntil(Time deadline) {
+void Win32Clock::SleepUntil(Time deadline) {
   Time left = deadline - Now();
   if (left > kSpinBelow) {
     thread_local ThreadTimer timer;
@@ -95,7 +95,12 @@ void Win32MonotonicClock::SleepUntil(Time deadline) {
   while (Now() < deadline) YieldProcessor();
 }
 
-void Win32MonotonicClock::PrepareTimingThread() {
+void Win32Clock::SleepFor(Time span) {
+  if (span.count() <= 0) return;
+  ::Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(span).count()));
+}
+
+void Win32Clock::PrepareTimingThread() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
 }
 

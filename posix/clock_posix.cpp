@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "posix/clock_posix.h"
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/prctl.h>
@@ -6,27 +8,40 @@
 
 #include <cerrno>
 
-#include "opendmx/monotonic_clock.h"
-
 namespace lumivane {
+namespace {
 
-MonotonicClock::Time PosixMonotonicClock::Now() {
+timespec ToTimespec(Clock::Time t) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(t);
+  timespec out{};
+  out.tv_sec = static_cast<time_t>(seconds.count());
+  out.tv_nsec = static_cast<long>((t - seconds).count());
+  return out;
+}
+
+}  // namespace
+
+Clock::Time PosixClock::Now() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-void PosixMonotonicClock::SleepUntil(Time deadline) {
+void PosixClock::SleepUntil(Time deadline) {
   if (deadline.count() < 0) return;
-  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(deadline);
-  timespec at{};
-  at.tv_sec = static_cast<time_t>(seconds.count());
-  at.tv_nsec = static_cast<long>((deadline - seconds).count());
+  const timespec at = ToTimespec(deadline);
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
   }
 }
 
-void PosixMonotonicClock::PrepareTimingThread() {
+void PosixClock::SleepFor(Time span) {
+  if (span.count() <= 0) return;
+  timespec left = ToTimespec(span);
+  while (clock_nanosleep(CLOCK_MONOTONIC, 0, &left, &left) == EINTR) {
+  }
+}
+
+void PosixClock::PrepareTimingThread() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   // A real-time class where the process may have one: on a busy machine an
   // ordinary thread wakes milliseconds late, which moves the schedule. The
