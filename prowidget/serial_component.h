@@ -35,6 +35,8 @@ class SerialComponent {
     Output(data);
     return data.size();
   }
+  // Bytes the driver still holds to send; 0 where it cannot tell (a pty).
+  virtual size_t OutputQueueBytes() { return 0; }
   // All bytes received and not yet read; empties the receive buffer.
   virtual std::string Input() = 0;
   virtual int16_t InBufferCount() = 0;
