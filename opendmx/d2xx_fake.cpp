@@ -24,8 +24,7 @@ constexpr std::array<std::pair<D2xxCallKind, std::string_view>, 11> kNames{{
 }};
 
 D2xxCall NewCall(D2xxCallKind kind, FT_HANDLE handle, std::vector<uint32_t> arguments = {}) {
-  D2xxCall call{kind, std::chrono::steady_clock::now(), {}, handle, std::move(arguments), {},
-                FT_OK};
+  D2xxCall call{kind, {}, {}, handle, std::move(arguments), {}, FT_OK};
   return call;
 }
 
@@ -58,6 +57,22 @@ void D2xxFake::SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost) {
   costs_[kind] = cost;
 }
 
+void D2xxFake::UseClock(Clock& clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = &clock;
+}
+
+Clock::Time D2xxFake::Now() {
+  Clock* clock = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    clock = clock_;
+  }
+  if (clock != nullptr) return clock->Now();
+  return std::chrono::duration_cast<Clock::Time>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
 std::vector<D2xxCall> D2xxFake::Calls() const {
   std::lock_guard lock(mutex_);
   return calls_;
@@ -88,7 +103,9 @@ void D2xxFake::ClearCalls() {
 }
 
 FT_STATUS D2xxFake::Record(D2xxCall& call) {
+  call.enteredAt = Now();
   std::chrono::nanoseconds cost{0};
+  Clock* clock = nullptr;
   {
     std::lock_guard lock(mutex_);
     int nth = ++seen_[call.kind];
@@ -104,9 +121,16 @@ FT_STATUS D2xxFake::Record(D2xxCall& call) {
     } else if (costForAll_) {
       cost = *costForAll_;
     }
+    clock = clock_;
   }
-  if (cost.count() > 0) std::this_thread::sleep_for(cost);
-  call.returnedAt = std::chrono::steady_clock::now();
+  if (cost.count() > 0) {
+    if (clock != nullptr) {
+      clock->SleepFor(cost);
+    } else {
+      std::this_thread::sleep_for(cost);
+    }
+  }
+  call.returnedAt = Now();
   std::lock_guard lock(mutex_);
   calls_.push_back(call);
   return call.status;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/clock.h"
 #include "opendmx/d2xx.h"
 
 namespace lumivane {
@@ -33,8 +34,8 @@ std::string_view D2xxCallName(D2xxCallKind kind);
 // One call as the fake saw it.
 struct D2xxCall {
   D2xxCallKind kind;
-  std::chrono::steady_clock::time_point enteredAt;  // before the injected cost
-  std::chrono::steady_clock::time_point returnedAt;
+  Clock::Time enteredAt;  // before the injected cost, on the fake's clock
+  Clock::Time returnedAt;
   FT_HANDLE handle = 0;             // for FT_Open: the handle handed out, or 0
   std::vector<uint32_t> arguments;  // the numeric arguments after the handle
   std::vector<uint8_t> data;        // FT_Write: the bytes
@@ -58,6 +59,10 @@ class D2xxFake final : public D2xx {
   // stand in for the USB round trip.
   void SetCallCost(std::chrono::nanoseconds cost);
   void SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost);
+  // Time stamps come from, and costs are spent on, this clock instead of
+  // the steady clock and a real sleep: with a test's fake clock a call's
+  // cost moves that clock's time, so a schedule can be checked exactly.
+  void UseClock(Clock& clock);
 
   std::vector<D2xxCall> Calls() const;
   std::vector<D2xxCallKind> Kinds() const;
@@ -83,6 +88,7 @@ class D2xxFake final : public D2xx {
  private:
   // Records the call and decides its status.
   FT_STATUS Record(D2xxCall& call);
+  Clock::Time Now();
 
   mutable std::mutex mutex_;
   std::vector<D2xxCall> calls_;
@@ -92,6 +98,7 @@ class D2xxFake final : public D2xx {
   std::optional<std::chrono::nanoseconds> costForAll_;
   std::optional<uint32_t> shortWrite_;
   FT_HANDLE lastHandle_ = 0;
+  Clock* clock_ = nullptr;  // none: the steady clock
 };
 
 }  // namespace lumivane

@@ -22,11 +22,16 @@ struct DmxTiming {
   std::chrono::nanoseconds period = std::chrono::microseconds(25000);       // 40 packets/s
   std::chrono::nanoseconds breakTime = std::chrono::microseconds(110);      // at least 92
   std::chrono::nanoseconds markAfterBreak = std::chrono::microseconds(16);  // at least 12
-  // A write returns once the device has taken the bytes, not once they are
-  // on the line: 513 bytes take 22.6 ms at 250000 baud, plus a USB frame of
-  // margin. A packet catching up on the schedule must not break into the
-  // previous one's last channels.
-  std::chrono::nanoseconds writeToNextBreak = std::chrono::microseconds(23600);
+  // No break may start while the previous packet can still be on the line.
+  // A write returns once the device has taken the bytes, not once they left,
+  // and its bytes cannot reach the line before it starts: 513 slots of 11
+  // bits at 250000 baud take 22.572 ms from the write's start. The 250 us
+  // beyond that cover the write's first USB packet reaching the chip (64
+  // bytes at 12 Mbit/s, about 50 us on the bus) behind the host's own
+  // scheduling. A whole USB frame of margin (1 ms) made the break's two
+  // control transfers, about 1 ms each on a real bus, lengthen every period;
+  // with this one they fit in it.
+  std::chrono::nanoseconds writeToNextBreak = std::chrono::microseconds(22572 + 250);
 };
 
 // What stopped a transmitter by itself.

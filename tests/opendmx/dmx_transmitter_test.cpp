@@ -242,58 +242,66 @@ TEST_F(TransmitterTest, AFailureIsReportedBeforeARestartAndTheRestartSendsAgain)
   EXPECT_THAT(reports_.messages, ElementsAre("Write DMX Failed!"));
 }
 
+// The schedule on the fake clock: each D2XX call's cost moves its time, so
+// starts, breaks and marks are exact.
 struct ScheduleCase {
   const char* name;
-  std::chrono::microseconds readCost;
-  std::chrono::microseconds writeToNextBreak;
-  bool keepsPeriod;  // packets start exactly one period apart, else further
+  std::chrono::microseconds controlCost;  // FT_SetBreakOn and FT_SetBreakOff each
+  std::chrono::microseconds writeCost;
+  std::chrono::microseconds gap;  // from one packet's start to the next
 };
 
 class Schedule : public ::testing::TestWithParam<ScheduleCase> {};
 
-// Each packet sleeps three times: to the end of the break, to the end of
-// the mark after break, and to the start of the next packet. The write
-// starts one read after the second deadline.
-TEST_P(Schedule, PacketsStartOnePeriodApartUnlessTheyWouldOverlap) {
+TEST_P(Schedule, PacketsStartOnePeriodApartUnlessTheLineNeedsLonger) {
   const auto& param = GetParam();
+  test::FakeClock clock(test::FakeClock::RealWait::kPause);
   D2xxFake fake;
-  // Time moves by the read cost at each read; each sleep pauses a little.
-  test::FakeClock clock(param.readCost, test::FakeClock::RealWait::kPause);
-  const DmxTiming timing{25ms, 110us, 16us, param.writeToNextBreak};
+  fake.UseClock(clock);
+  fake.SetCallCost(K::kSetBreakOn, param.controlCost);
+  fake.SetCallCost(K::kSetBreakOff, param.controlCost);
+  fake.SetCallCost(K::kWrite, param.writeCost);
+  const DmxTiming timing;  // the plug-in's own
   DmxTransmitter transmitter(fake, clock, timing);
   transmitter.Start(7);
   transmitter.Stage(Filled(1).levels());
-  ASSERT_TRUE(WaitUntil([&] { return clock.Deadlines().size() >= 30; }));
+  ASSERT_TRUE(WaitUntil([&] { return fake.CountOf(K::kWrite) >= 12; }));
   transmitter.Stop();
 
-  auto sleeps = clock.Deadlines();
-  std::vector<Clock::Time> starts;
-  for (size_t i = 0; i + 2 < sleeps.size(); i += 3) {
-    // Break and mark after break count from the reads after their calls.
-    EXPECT_EQ(sleeps[i + 1] - sleeps[i], std::chrono::nanoseconds(param.readCost + 16us));
-    auto writeStart = sleeps[i + 1] + param.readCost;
-    EXPECT_GE(sleeps[i + 2] - writeStart, timing.writeToNextBreak) << "broke into the packet";
-    starts.push_back(sleeps[i + 2]);
-  }
-  ASSERT_GE(starts.size(), 5u);
-  for (size_t i = 1; i < starts.size(); ++i) {
-    if (param.keepsPeriod) {
-      EXPECT_EQ(starts[i] - starts[i - 1], timing.period);
-    } else {
-      EXPECT_GT(starts[i] - starts[i - 1], timing.period) << "late packets bunched up";
-    }
+  auto calls = fake.Calls();
+  ASSERT_GE(calls.size(), 36u);
+  for (size_t i = 0; i + 2 < calls.size(); i += 3) {
+    const auto& on = calls[i];
+    const auto& off = calls[i + 1];
+    const auto& write = calls[i + 2];
+    ASSERT_EQ(on.kind, K::kSetBreakOn);
+    ASSERT_EQ(off.kind, K::kSetBreakOff);
+    ASSERT_EQ(write.kind, K::kWrite);
+    // The break holds from the return of the call that set it to the call
+    // that clears it, the mark from that one's return to the write.
+    EXPECT_GE(off.enteredAt - on.returnedAt, 92us) << "break of packet " << i / 3;
+    EXPECT_GE(write.enteredAt - off.returnedAt, 12us) << "mark of packet " << i / 3;
+    if (i == 0) continue;
+    const auto& previousWrite = calls[i - 1];
+    EXPECT_GE(on.enteredAt - previousWrite.enteredAt, 22572us) << "broke into packet " << i / 3;
+    EXPECT_EQ(on.enteredAt - calls[i - 3].enteredAt, std::chrono::nanoseconds(param.gap))
+        << "packet " << i / 3;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    WriteCosts, Schedule,
-    ::testing::Values(ScheduleCase{"QuickCalls", 1000us, 0us, true},
-                      // Four reads per packet at 10 ms each overrun a 25 ms period.
-                      ScheduleCase{"CallsOverrunThePeriod", 10000us, 0us, false},
-                      // The write starts 3.1 ms into the packet: 23.6 ms after it
-                      // is later than the period.
-                      ScheduleCase{"BytesStillOnTheLine", 1000us, 23600us, false},
-                      ScheduleCase{"BytesOffTheLineInTime", 1000us, 20000us, true}),
+    CallCosts, Schedule,
+    ::testing::Values(ScheduleCase{"FreeCalls", 0us, 0us, 25000us},
+                      // A real full-speed bus: the two control transfers of the
+                      // break fit in the period, beside 22.572 ms of bytes.
+                      ScheduleCase{"RealBusWriteReturnsOnceSent", 1000us, 22572us, 25000us},
+                      ScheduleCase{"RealBusWriteReturnsAtOnce", 1000us, 30us, 25000us},
+                      // Slower control transfers: the line sets the pace, the
+                      // break comes 22.822 ms after the write began.
+                      ScheduleCase{"SlowControlCalls", 2000us, 30us, 4126us + 22822us},
+                      // A write that overruns the period: packets follow one
+                      // another, never bunched.
+                      ScheduleCase{"WriteOverrunsThePeriod", 1000us, 30000us, 2126us + 30000us}),
     [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
