@@ -42,6 +42,17 @@ void D2xxFake::FailCall(D2xxCallKind kind, int nth, FT_STATUS status) {
   failures_[kind].emplace_back(nth, status);
 }
 
+void D2xxFake::Unplug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = true;
+  deadUpTo_ = lastHandle_;
+}
+
+void D2xxFake::Replug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = false;
+}
+
 void D2xxFake::ShortenWrites(uint32_t bytesWritten) {
   std::lock_guard lock(mutex_);
   shortWrite_ = bytesWritten;
@@ -114,6 +125,12 @@ FT_STATUS D2xxFake::Record(D2xxCall& call) {
         call.status = status;
         break;
       }
+    }
+    if (call.kind == D2xxCallKind::kOpen && unplugged_) {
+      call.status = FT_DEVICE_NOT_FOUND;
+    } else if (call.kind != D2xxCallKind::kOpen && call.kind != D2xxCallKind::kClose &&
+               call.handle != 0 && call.handle <= deadUpTo_) {
+      call.status = FT_IO_ERROR;
     }
     if (call.kind == D2xxCallKind::kOpen && call.status == FT_OK) call.handle = ++lastHandle_;
     if (auto it = costs_.find(call.kind); it != costs_.end()) {

@@ -53,6 +53,11 @@ class D2xxFake final : public D2xx {
   // Fails the nth call of a kind (counting from 1, over the fake's life), or
   // every call of it with kEveryCall.
   void FailCall(D2xxCallKind kind, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
+  // The device goes away: FT_Open fails with FT_DEVICE_NOT_FOUND, and every
+  // call but FT_Close on a handle opened before fails with FT_IO_ERROR, also
+  // after it returns. Replug brings it back to FT_Open.
+  void Unplug();
+  void Replug();
   // FT_Write reports this many bytes written instead of all of them.
   void ShortenWrites(uint32_t bytesWritten);
   // Every call spends this long (a blocking sleep) before it returns, to
@@ -98,6 +103,8 @@ class D2xxFake final : public D2xx {
   std::optional<std::chrono::nanoseconds> costForAll_;
   std::optional<uint32_t> shortWrite_;
   FT_HANDLE lastHandle_ = 0;
+  bool unplugged_ = false;
+  FT_HANDLE deadUpTo_ = 0;  // handles up to this one lost their device
   Clock* clock_ = nullptr;  // none: the steady clock
 };
 
