@@ -15,10 +15,11 @@
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: lumivane-bench [--quick] [--fade-only] [--opendmx-only] [--markdown FILE]\n"
-               "Measures the plug-in's figures and prints one table.\n"
-               "--fade-only measures the full-universe fade alone, --opendmx-only the Open DMX rows.\n");
+  std::fprintf(
+      stderr,
+      "usage: lumivane-bench [--quick] [--fade-only] [--opendmx-only] [--markdown FILE]\n"
+      "Measures the plug-in's figures and prints one table.\n"
+      "--fade-only measures the full-universe fade alone, --opendmx-only the Open DMX rows.\n");
 }
 
 }  // namespace

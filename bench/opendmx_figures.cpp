@@ -379,17 +379,15 @@ class OpenDmxSection final : public Section {
                    std::to_string(p.starts.size()) + " packets)",
                FormatFixed(rate, 2) + "/s; break / MAB shortest " + FormatNs(breakSpread.min) +
                    " / " + FormatNs(markSpread.min) + "; " + std::to_string(fit.moves.size()) +
-                   " schedule moves" +
-                   (p.bad ? ", " + std::to_string(p.bad) + " bad packets" : ""),
+                   " schedule moves" + (p.bad ? ", " + std::to_string(p.bad) + " bad packets" : ""),
                "40.0/s the period", FormatFixed(rate / 40.0, 3),
                judged ? ">= 39.5/s, >= 92 us / >= 12 us" : "report",
-               judged ? std::optional<bool>(rate >= 39.5 && p.bad == 0 &&
-                                            breakSpread.min >= 92e3 && markSpread.min >= 12e3)
+               judged ? std::optional<bool>(rate >= 39.5 && p.bad == 0 && breakSpread.min >= 92e3 &&
+                                            markSpread.min >= 12e3)
                       : std::nullopt});
   }
 
-  static void AddRows(const TransmitterRun& run, const SleepLoopFloor& floor,
-                      ResultsTable& table) {
+  static void AddRows(const TransmitterRun& run, const SleepLoopFloor& floor, ResultsTable& table) {
     const Packets p = PacketsOf(run.calls);
     const std::vector<int64_t>& starts = p.starts;
     const uint64_t bad = p.bad;
@@ -398,8 +396,7 @@ class OpenDmxSection final : public Section {
     const double floorRate = RateOf(floor.starts);
     table.Add(
         {"Open DMX packet rate (" + std::to_string(starts.size()) + " packets)",
-         FormatFixed(rate, 2) + "/s" +
-             (bad ? ", " + std::to_string(bad) + " bad packets" : ""),
+         FormatFixed(rate, 2) + "/s" + (bad ? ", " + std::to_string(bad) + " bad packets" : ""),
          FormatFixed(floorRate, 2) + "/s sleep loop",
          FormatFixed(floorRate > 0 ? rate / floorRate : 0, 3), "40.0/s, frames whole",
          std::abs(rate - 40.0) < 0.05 && bad == 0});
@@ -421,8 +418,9 @@ class OpenDmxSection final : public Section {
     const Spread moves = SpreadOf(fit.moves);
     table.Add({"  schedule moves (a late packet pushes the ones after it)",
                std::to_string(fit.moves.size()) +
-                   (fit.moves.empty() ? "" : ", by p50/max " + FormatNs(moves.p50) + " / " +
-                                                 FormatNs(moves.max)),
+                   (fit.moves.empty()
+                        ? ""
+                        : ", by p50/max " + FormatNs(moves.p50) + " / " + FormatNs(moves.max)),
                "-", "-", "report", std::nullopt});
 
     const Spread gap = SpreadOf(GapErrorsOf(starts));
