@@ -5,7 +5,10 @@
 //   short messages whole, "7E 06 01 00 00 E7";
 //   DMX frames as "dmx <bytes> <channel>:<level> ..." for levels not 0.
 //
-// Options: --link-rate BYTES_PER_S paces it as a real link; --not-reading
+// Options: --until FILE records until FILE exists and reads FILE instead
+// of standard input (a pipe's writing end may be inherited by a program
+// that outlives the test, Wine's server among them, so the pipe would
+// never close); --link-rate BYTES_PER_S paces it as a real link; --not-reading
 // leaves the port's output unread (its writes stall once the pty is full);
 // --fade judges a fade instead of printing the messages: step k sets every
 // channel to k % 255 + 1, and a line "final LEVEL" on standard input names
@@ -19,6 +22,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -98,15 +103,19 @@ void JudgeFade(const WidgetSimulator& widget, int finalLevel) {
 int main(int argc, char** argv) {
   bool fade = false, reading = true;
   uint32_t rate = 0;
+  const char* until = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--fade") == 0) {
       fade = true;
     } else if (std::strcmp(argv[i], "--not-reading") == 0) {
       reading = false;
+    } else if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
+      until = argv[++i];
     } else if (std::strcmp(argv[i], "--link-rate") == 0 && i + 1 < argc) {
       rate = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else {
-      std::fprintf(stderr, "usage: %s [--link-rate BYTES_PER_S] [--not-reading] [--fade]\n",
+      std::fprintf(stderr,
+                   "usage: %s [--until FILE] [--link-rate BYTES_PER_S] [--not-reading] [--fade]\n",
                    argv[0]);
       return 2;
     }
@@ -117,8 +126,18 @@ int main(int argc, char** argv) {
   widget.SetReading(reading);
   std::printf("device %s\n", widget.devicePath().c_str());
   std::fflush(stdout);
+  std::ifstream file;
+  if (until != nullptr) {
+    // Bounded: a test that died never leaves it running for long.
+    const auto giveUp = std::chrono::steady_clock::now() + 10min;
+    while (!std::filesystem::exists(until) && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(10ms);
+    }
+    file.open(until);
+  }
+  std::istream& input = until != nullptr ? static_cast<std::istream&>(file) : std::cin;
   int finalLevel = 0;
-  for (std::string line; std::getline(std::cin, line);) {
+  for (std::string line; std::getline(input, line);) {
     if (line.rfind("final ", 0) == 0) finalLevel = std::atoi(line.c_str() + 6);
   }
   if (fade) {
