@@ -48,12 +48,12 @@ void NetworkSender::OpenNetwork(const NetworkSettings& settings) {
     destination_ = {*settings.address, kArtNetPort};
   } else {
     if (settings.universe < kLowestSacnUniverse || settings.universe > kHighestSacnUniverse) {
-      reports_.ShowMessage(SocketFailureText("the sACN universe " +
-                                             std::to_string(settings.universe) +
-                                             " is outside 1..63999"));
+      reports_.ShowMessage(SocketFailureText(
+          "the sACN universe " + std::to_string(settings.universe) + " is outside 1..63999"));
       return;
     }
-    packet_ = std::make_unique<SacnDataPacket>(settings.universe, settings.cid, settings.sourceName);
+    packet_ =
+        std::make_unique<SacnDataPacket>(settings.universe, settings.cid, settings.sourceName);
     destination_ = {settings.address.value_or(SacnMulticastAddress(settings.universe)), kSacnPort};
   }
 

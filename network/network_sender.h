@@ -75,8 +75,8 @@ class NetworkSender final : public NetworkLink {
   const SenderTiming timing_;
 
   UdpEndpoint destination_;
-  std::unique_ptr<UniversePacket> packet_;  // the sender thread's while it runs
-  std::unique_ptr<UdpSocket> socket_;       // the sender thread's while it runs
+  std::unique_ptr<UniversePacket> packet_;        // the sender thread's while it runs
+  std::unique_ptr<UdpSocket> socket_;             // the sender thread's while it runs
   std::array<uint8_t, kChannelCount> current_{};  // the sender thread's: last taken
 
   std::mutex mutex_;  // guards the fields below it
