@@ -83,6 +83,7 @@ class NetworkSender final : public NetworkLink {
   std::condition_variable wake_;
   std::array<uint8_t, kChannelCount> waiting_{};
   bool universeWaiting_ = false;
+  bool awaitingUniverse_ = false;  // the sender waits for a push, not for the clock
   bool stopRequested_ = false;
   std::optional<std::string> failure_;  // to show on the host's thread
   bool failureKept_ = false;            // since the last packet that went out
