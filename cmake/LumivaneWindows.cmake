@@ -31,6 +31,7 @@ lumivane_library(lumivane_windows_parts
   prowidget/serial_port_win32.cpp
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp
+  opendmx/open_dmx_setup.cpp
   opendmx/d2xx_win32.cpp
   network/name_text.cpp
   network/artnet_packets.cpp
