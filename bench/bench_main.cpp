@@ -15,11 +15,12 @@
 namespace {
 
 void Usage() {
-  std::fprintf(
-      stderr,
-      "usage: lumivane-bench [--quick] [--fade-only] [--opendmx-only] [--markdown FILE]\n"
-      "Measures the plug-in's figures and prints one table.\n"
-      "--fade-only measures the full-universe fade alone, --opendmx-only the Open DMX rows.\n");
+  std::fprintf(stderr,
+               "usage: lumivane-bench [--quick] [--fade-only | --opendmx-only | --network-only]\n"
+               "                      [--markdown FILE]\n"
+               "Measures the plug-in's figures and prints one table.\n"
+               "--fade-only measures the full-universe fade alone, --opendmx-only the Open DMX\n"
+               "rows, --network-only the network sender's.\n");
 }
 
 }  // namespace
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
       options.minSeconds = 0.05;
     } else if (std::strcmp(argv[i], "--fade-only") == 0) {
       options.fadeOnly = true;
+    } else if (std::strcmp(argv[i], "--network-only") == 0) {
+      options.networkOnly = true;
     } else if (std::strcmp(argv[i], "--opendmx-only") == 0) {
       options.openDmxOnly = true;
     } else if (std::strcmp(argv[i], "--markdown") == 0 && i + 1 < argc) {

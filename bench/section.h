@@ -12,6 +12,7 @@ namespace lumivane::bench {
 struct BenchOptions {
   bool quick = false;        // smaller counts, for trying the bench out; not for the record
   bool fadeOnly = false;     // the fade's rows alone, for working on the link; not for the record
+  bool networkOnly = false;  // the network sender's rows alone
   bool openDmxOnly = false;  // the Open DMX rows alone, likewise
   int repetitions = 7;
   double minSeconds = 0.2;
