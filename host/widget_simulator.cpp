@@ -138,6 +138,11 @@ void WidgetSimulator::Run() {
       SetPortOpenLocked(true);
       receivedBytes_ += static_cast<uint64_t>(n);
       if (linkRate_ > 0) credit_ -= static_cast<double>(n);
+      recentBytes_.insert(recentBytes_.end(), buffer.begin(), buffer.begin() + n);
+      if (recentBytes_.size() > kRecentBytes) {
+        recentBytes_.erase(recentBytes_.begin(),
+                           recentBytes_.end() - static_cast<std::ptrdiff_t>(kRecentBytes));
+      }
       const auto at = Clock::now();
       for (const WidgetFrame& frame :
            parser_.Feed(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)))) {
@@ -279,6 +284,11 @@ std::array<uint8_t, 512> WidgetSimulator::Levels() const {
 uint64_t WidgetSimulator::ReceivedBytes() const {
   std::lock_guard lock(mutex_);
   return receivedBytes_;
+}
+
+std::vector<uint8_t> WidgetSimulator::RecentBytes() const {
+  std::lock_guard lock(mutex_);
+  return {recentBytes_.begin(), recentBytes_.end()};
 }
 
 uint64_t WidgetSimulator::DmxPacketCount() const {

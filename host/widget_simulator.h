@@ -100,6 +100,10 @@ class WidgetSimulator {
   // first); a frame with fewer channels leaves the rest as they were.
   std::array<uint8_t, 512> Levels() const;
   uint64_t ReceivedBytes() const;
+  // The last bytes the port wrote (at most kRecentBytes), framed or not:
+  // what a device that speaks no widget messages (an Open DMX) was sent.
+  static constexpr size_t kRecentBytes = 1024;
+  std::vector<uint8_t> RecentBytes() const;
   // DMX packets put on its line since the first frame, and the channel
   // levels of the latest one (zeros before the first).
   uint64_t DmxPacketCount() const;
@@ -157,6 +161,7 @@ class WidgetSimulator {
   uint64_t messageCount_ = 0;
   uint64_t frameCount_ = 0;
   uint64_t receivedBytes_ = 0;
+  std::deque<uint8_t> recentBytes_;
   uint64_t droppedAtClear_ = 0;
   std::array<uint8_t, 512> levels_{};
   size_t slots_ = 0;  // start code and channels of the newest frame
