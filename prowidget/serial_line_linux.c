@@ -3,6 +3,7 @@
 
 #include <asm/termbits.h>
 #include <errno.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 
 static const tcflag_t kInputOff = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
@@ -28,6 +29,15 @@ int lumivane_serial_set_line(int fd, unsigned baud) {
 int lumivane_serial_flush(int fd, int queue) {
   const int which = queue == LUMIVANE_SERIAL_OUTPUT ? TCOFLUSH : TCIFLUSH;
   return ioctl(fd, TCFLSH, which) == 0 ? 0 : errno;
+}
+
+int lumivane_serial_no_closing_wait(int fd) {
+  struct serial_struct settings;
+  if (ioctl(fd, TIOCGSERIAL, &settings) != 0) return errno;
+  if (settings.closing_wait == ASYNC_CLOSING_WAIT_NONE) return 0;
+  settings.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+  if (ioctl(fd, TIOCSSERIAL, &settings) != 0) return errno;
+  return 0;
 }
 
 int lumivane_serial_read_line(int fd, unsigned* baud, int* raw_8n1) {

@@ -59,9 +59,12 @@ void SerialPortPosix::SetCommPort(int16_t port) {
 void SerialPortPosix::SetPortOpen(bool open) {
   if (open) {
     Open();
-  } else {
-    Close();
-    gone_ = false;
+    return;
+  }
+  const bool delivered = Close();
+  gone_ = false;
+  if (!delivered) {
+    throw Failure(ErrorNumber::kPortWriteTimedOut, "the port was closed with bytes left unsent");
   }
 }
 
@@ -87,19 +90,22 @@ void SerialPortPosix::Open() {
     sys::ioctl(fd.get(), TIOCNXCL);
     throw Failure(ErrorNumber::kPortSetupFailed, Why(path, error));
   }
+  // Our own close bounds the drain; the driver's would wait up to 30 s.
+  lumivane_serial_no_closing_wait(fd.get());
   // Bytes from before the open belong to no conversation of ours.
   lumivane_serial_flush(fd.get(), LUMIVANE_SERIAL_INPUT);
   fd_ = std::move(fd);
   receivedCount_ = 0;
 }
 
-void SerialPortPosix::Close() noexcept {
-  if (!fd_.ok()) return;
+bool SerialPortPosix::Close() noexcept {
+  if (!fd_.ok()) return true;
   // The last frames may still be on their way: give them the write timeout
-  // to leave. Only what a stalled device left queued is dropped, or close()
-  // would wait for it as long as the driver likes (30 s for USB serial). A
-  // flush otherwise would discard what the far end has not read yet: on a
-  // pty that is everything in flight, and the queue there always reads 0.
+  // to leave. Only what a stalled device left queued is dropped, and what a
+  // gone device left, so that close() never waits as long as the driver
+  // likes. A flush otherwise would discard what the far end has not read
+  // yet: on a pty that is everything in flight, and the queue there always
+  // reads 0.
   const SteadyClock::time_point deadline = SteadyClock::now() + writeTimeout_;
   int queued = 0;
   bool stalled = false;
@@ -110,10 +116,11 @@ void SerialPortPosix::Close() noexcept {
     }
     sys::poll(nullptr, 0, 2);
   }
-  if (stalled) lumivane_serial_flush(fd_.get(), LUMIVANE_SERIAL_OUTPUT);
+  if (stalled || gone_) lumivane_serial_flush(fd_.get(), LUMIVANE_SERIAL_OUTPUT);
   sys::ioctl(fd_.get(), TIOCNXCL);
   fd_.reset();
   receivedCount_ = 0;
+  return !stalled;
 }
 
 void SerialPortPosix::DeviceGone(std::string_view what) {
@@ -157,6 +164,12 @@ void SerialPortPosix::Output(std::string_view data) {
       throw Failure(ErrorNumber::kPortWriteFailed, std::strerror(errno));
     if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) DeviceGone("hung up");
   }
+}
+
+size_t SerialPortPosix::OutputQueueBytes() {
+  int queued = 0;
+  if (!fd_.ok() || sys::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  return static_cast<size_t>(queued);
 }
 
 size_t SerialPortPosix::OutputWithoutWaiting(std::string_view data) {

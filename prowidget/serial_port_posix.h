@@ -19,10 +19,14 @@ namespace lumivane {
 // Received bytes are read from the device into a 1024-byte buffer whenever
 // Input or InBufferCount is read; what arrives beyond a full buffer is
 // dropped. Output sends the whole message or fails within the write timeout
-// (8022); a device that went away (EIO, hang-up) fails with 8023 and leaves
-// the port closed, so the next open starts afresh. Nothing blocks longer
-// than the write timeout and nothing retries on a dead descriptor.
-// One thread at a time.
+// (8022); a device that went away (ENODEV, EIO, ENXIO, hang-up) fails with
+// 8023 and leaves the port closed at once, so the next open starts afresh
+// and a replugged device gets its old name back. Closing gives what waits
+// in the driver the write timeout to leave; what a stalled device left then
+// is dropped, the port is closed all the same, and the close fails with
+// 8022. The driver's own closing wait is turned off where it has one.
+// Nothing blocks longer than the write timeout and nothing retries on a
+// dead descriptor. One thread at a time.
 class SerialPortPosix final : public SerialComponent {
  public:
   static constexpr unsigned kBaud = 256000;
@@ -41,12 +45,15 @@ class SerialPortPosix final : public SerialComponent {
   bool PortOpen() const override { return fd_.ok(); }
   void Output(std::string_view data) override;
   size_t OutputWithoutWaiting(std::string_view data) override;
+  // TIOCOUTQ: everything the driver holds, its transfers in flight included.
+  size_t OutputQueueBytes() override;
   std::string Input() override;
   int16_t InBufferCount() override;
 
  private:
   void Open();
-  void Close() noexcept;
+  // False when a stalled device kept bytes past the write timeout.
+  bool Close() noexcept;
   [[noreturn]] void DeviceGone(std::string_view what);
   void RequireOpen() const;
   void Receive();
