@@ -30,6 +30,7 @@ lumivane_library(lumivane_windows_parts
   prowidget/serial_port_win32.cpp
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp
+  opendmx/open_dmx_setup.cpp
   opendmx/d2xx_win32.cpp
   ui/port_text.cpp
   ui/device_form.cpp

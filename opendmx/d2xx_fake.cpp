@@ -24,8 +24,7 @@ constexpr std::array<std::pair<D2xxCallKind, std::string_view>, 11> kNames{{
 }};
 
 D2xxCall NewCall(D2xxCallKind kind, FT_HANDLE handle, std::vector<uint32_t> arguments = {}) {
-  D2xxCall call{kind, std::chrono::steady_clock::now(), {}, handle, std::move(arguments), {},
-                FT_OK};
+  D2xxCall call{kind, {}, {}, handle, std::move(arguments), {}, FT_OK};
   return call;
 }
 
@@ -43,6 +42,17 @@ void D2xxFake::FailCall(D2xxCallKind kind, int nth, FT_STATUS status) {
   failures_[kind].emplace_back(nth, status);
 }
 
+void D2xxFake::Unplug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = true;
+  deadUpTo_ = lastHandle_;
+}
+
+void D2xxFake::Replug() {
+  std::lock_guard lock(mutex_);
+  unplugged_ = false;
+}
+
 void D2xxFake::ShortenWrites(uint32_t bytesWritten) {
   std::lock_guard lock(mutex_);
   shortWrite_ = bytesWritten;
@@ -56,6 +66,22 @@ void D2xxFake::SetCallCost(std::chrono::nanoseconds cost) {
 void D2xxFake::SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost) {
   std::lock_guard lock(mutex_);
   costs_[kind] = cost;
+}
+
+void D2xxFake::UseClock(Clock& clock) {
+  std::lock_guard lock(mutex_);
+  clock_ = &clock;
+}
+
+Clock::Time D2xxFake::Now() {
+  Clock* clock = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    clock = clock_;
+  }
+  if (clock != nullptr) return clock->Now();
+  return std::chrono::duration_cast<Clock::Time>(
+      std::chrono::steady_clock::now().time_since_epoch());
 }
 
 std::vector<D2xxCall> D2xxFake::Calls() const {
@@ -88,7 +114,9 @@ void D2xxFake::ClearCalls() {
 }
 
 FT_STATUS D2xxFake::Record(D2xxCall& call) {
+  call.enteredAt = Now();
   std::chrono::nanoseconds cost{0};
+  Clock* clock = nullptr;
   {
     std::lock_guard lock(mutex_);
     int nth = ++seen_[call.kind];
@@ -98,15 +126,28 @@ FT_STATUS D2xxFake::Record(D2xxCall& call) {
         break;
       }
     }
+    if (call.kind == D2xxCallKind::kOpen && unplugged_) {
+      call.status = FT_DEVICE_NOT_FOUND;
+    } else if (call.kind != D2xxCallKind::kOpen && call.kind != D2xxCallKind::kClose &&
+               call.handle != 0 && call.handle <= deadUpTo_) {
+      call.status = FT_IO_ERROR;
+    }
     if (call.kind == D2xxCallKind::kOpen && call.status == FT_OK) call.handle = ++lastHandle_;
     if (auto it = costs_.find(call.kind); it != costs_.end()) {
       cost = it->second;
     } else if (costForAll_) {
       cost = *costForAll_;
     }
+    clock = clock_;
   }
-  if (cost.count() > 0) std::this_thread::sleep_for(cost);
-  call.returnedAt = std::chrono::steady_clock::now();
+  if (cost.count() > 0) {
+    if (clock != nullptr) {
+      clock->SleepFor(cost);
+    } else {
+      std::this_thread::sleep_for(cost);
+    }
+  }
+  call.returnedAt = Now();
   std::lock_guard lock(mutex_);
   calls_.push_back(call);
   return call.status;

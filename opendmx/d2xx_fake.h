@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/clock.h"
 #include "opendmx/d2xx.h"
 
 namespace lumivane {
@@ -33,8 +34,8 @@ std::string_view D2xxCallName(D2xxCallKind kind);
 // One call as the fake saw it.
 struct D2xxCall {
   D2xxCallKind kind;
-  std::chrono::steady_clock::time_point enteredAt;  // before the injected cost
-  std::chrono::steady_clock::time_point returnedAt;
+  Clock::Time enteredAt;  // before the injected cost, on the fake's clock
+  Clock::Time returnedAt;
   FT_HANDLE handle = 0;             // for FT_Open: the handle handed out, or 0
   std::vector<uint32_t> arguments;  // the numeric arguments after the handle
   std::vector<uint8_t> data;        // FT_Write: the bytes
@@ -52,12 +53,21 @@ class D2xxFake final : public D2xx {
   // Fails the nth call of a kind (counting from 1, over the fake's life), or
   // every call of it with kEveryCall.
   void FailCall(D2xxCallKind kind, int nth = kEveryCall, FT_STATUS status = FT_IO_ERROR);
+  // The device goes away: FT_Open fails with FT_DEVICE_NOT_FOUND, and every
+  // call but FT_Close on a handle opened before fails with FT_IO_ERROR, also
+  // after it returns. Replug brings it back to FT_Open.
+  void Unplug();
+  void Replug();
   // FT_Write reports this many bytes written instead of all of them.
   void ShortenWrites(uint32_t bytesWritten);
   // Every call spends this long (a blocking sleep) before it returns, to
   // stand in for the USB round trip.
   void SetCallCost(std::chrono::nanoseconds cost);
   void SetCallCost(D2xxCallKind kind, std::chrono::nanoseconds cost);
+  // Time stamps come from, and costs are spent on, this clock instead of
+  // the steady clock and a real sleep: with a test's fake clock a call's
+  // cost moves that clock's time, so a schedule can be checked exactly.
+  void UseClock(Clock& clock);
 
   std::vector<D2xxCall> Calls() const;
   std::vector<D2xxCallKind> Kinds() const;
@@ -83,6 +93,7 @@ class D2xxFake final : public D2xx {
  private:
   // Records the call and decides its status.
   FT_STATUS Record(D2xxCall& call);
+  Clock::Time Now();
 
   mutable std::mutex mutex_;
   std::vector<D2xxCall> calls_;
@@ -92,6 +103,9 @@ class D2xxFake final : public D2xx {
   std::optional<std::chrono::nanoseconds> costForAll_;
   std::optional<uint32_t> shortWrite_;
   FT_HANDLE lastHandle_ = 0;
+  bool unplugged_ = false;
+  FT_HANDLE deadUpTo_ = 0;  // handles up to this one lost their device
+  Clock* clock_ = nullptr;  // none: the steady clock
 };
 
 }  // namespace lumivane

@@ -1,20 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "opendmx/open_dmx_link.h"
 
-#include <functional>
+#include "opendmx/open_dmx_setup.h"
 
 namespace lumivane {
-namespace {
-
-constexpr uint16_t kDmxDivisor = 12;  // 3 MHz / 12 = 250000 baud
-
-struct SetupStep {
-  std::function<FT_STATUS()> call;
-  std::string_view failureText;
-};
-
-}  // namespace
-
 OpenDmxUsbLink::OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, Clock& clock, DmxTiming timing)
     : d2xx_(d2xx),
       reports_(reports),
@@ -22,8 +11,8 @@ OpenDmxUsbLink::OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, Clock& clock, D
       transmitter_(d2xx, clock, timing) {}
 
 OpenDmxUsbLink::~OpenDmxUsbLink() {
-  transmitter_.Stop();
-  if (openDmxOpen_) d2xx_.FT_Close(openDmxHandle_);
+  if (transmitter_.transmitting()) openDmxHandle_ = transmitter_.Stop();
+  if (openDmxOpen_ && openDmxHandle_ != 0) d2xx_.FT_Close(openDmxHandle_);
 }
 
 void OpenDmxUsbLink::StartOpenDmx() {
@@ -36,29 +25,14 @@ void OpenDmxUsbLink::StartOpenDmx() {
   }
   openDmxOpen_ = true;
 
-  const FT_HANDLE h = openDmxHandle_;
-  const SetupStep steps[] = {
-      {[&] { return d2xx_.FT_ResetDevice(h); }, "Failed To Reset Enttec Open DMX USB Device!"},
-      {[&] { return d2xx_.FT_SetDivisor(h, kDmxDivisor); }, "Failed To Set Baud Rate!"},
-      {[&] {
-         return d2xx_.FT_SetDataCharacteristics(h, FT_BITS_8, FT_STOP_BITS_2, FT_PARITY_NONE);
-       },
-       "Failed To Set Data Characteristics!"},
-      {[&] { return d2xx_.FT_SetFlowControl(h, FT_FLOW_NONE, 0, 0); },
-       "Failed to set flow control!"},
-      {[&] { return d2xx_.FT_ClrRts(h); }, "Failed to set RS485 to send!"},
-      {[&] { return d2xx_.FT_Purge(h, FT_PURGE_TX); }, "Failed to purge TX buffer!"},
-      {[&] { return d2xx_.FT_Purge(h, FT_PURGE_RX); }, "Failed to purge RX buffer!"},
-  };
-  for (const auto& step : steps) {
-    if (step.call() != FT_OK) {
-      reports_.ShowMessage(step.failureText);
-      CloseLink();
-      return;
-    }
+  const std::string_view failure = SetUpForDmx(d2xx_, openDmxHandle_);
+  if (!failure.empty()) {
+    reports_.ShowMessage(failure);
+    CloseLink();
+    return;
   }
   AssignFrame("");
-  transmitter_.Start(h);
+  transmitter_.Start(openDmxHandle_);
 }
 
 void OpenDmxUsbLink::StopOpenDmx() {
@@ -73,11 +47,13 @@ void OpenDmxUsbLink::StageOpenDmxFrame(const Universe& data) {
   transmitter_.Stage(levels);
 }
 
-// The transmitter is joined before the close, so no packet follows it.
+// The transmitter is joined before the close, so no packet follows it. It
+// hands back the handle it holds, none when the device went away and has
+// not come back: there is nothing left to close then.
 void OpenDmxUsbLink::CloseLink() {
   if (!openDmxOpen_) return;
-  transmitter_.Stop();
-  if (d2xx_.FT_Close(openDmxHandle_) != FT_OK) {
+  if (transmitter_.transmitting()) openDmxHandle_ = transmitter_.Stop();
+  if (openDmxHandle_ != 0 && d2xx_.FT_Close(openDmxHandle_) != FT_OK) {
     reports_.ShowMessage("Close Enttec Open DMX USB Failed");
   }
   openDmxOpen_ = false;

@@ -19,8 +19,10 @@ namespace lumivane {
 // line while the link is open.
 //
 // Host thread only. Failures are shown through UserReports and never
-// thrown. A transmitter that stopped on a failing call leaves the link
-// open; its message is shown once, at the next call into the link.
+// thrown. A failing call on the line means the device went away: the link
+// stays open while its transmitter opens and sets up the device again by
+// itself, silently; the failure's message is shown once per outage, at the
+// next call into the link.
 class OpenDmxUsbLink final : public OpenDmxLink {
  public:
   OpenDmxUsbLink(D2xx& d2xx, UserReports& reports, Clock& clock, DmxTiming timing = {});
@@ -36,11 +38,15 @@ class OpenDmxUsbLink final : public OpenDmxLink {
   void StopOpenDmx() override;
   void StageOpenDmxFrame(const Universe& data) override;
 
+  // The handle the link opened; after a loss the transmitter holds another,
+  // which it hands back here when it stops.
   FT_HANDLE openDmxHandle() const { return openDmxHandle_; }
   bool openDmxOpen() const { return openDmxOpen_; }
   // Always 512 characters, one byte each.
   const std::string& openDmxFrame() const { return openDmxFrame_; }
   bool transmitting() const { return transmitter_.transmitting(); }
+  // True from a failure on the line until a packet went out again.
+  bool outputLost() const { return transmitter_.deviceAway(); }
 
  private:
   void CloseLink();
