@@ -64,6 +64,12 @@ class WidgetSimulator {
 
   // Throws std::system_error when no pseudo-terminal can be had.
   WidgetSimulator();
+  // On a FIFO pair instead of a pty, for an emulator's pipe chardev: it
+  // makes BASE.out (the port's bytes, read here) and BASE.in (the replies),
+  // and shrinks BASE.out's buffer to `pipeBytes` (rounded up to a page), so
+  // little waits between the port and the widget. devicePath() is BASE.
+  // A FIFO has no hang-up: PortOpen() and CloseCount() tell nothing there.
+  WidgetSimulator(const std::string& fifoBase, int pipeBytes);
   ~WidgetSimulator();
   WidgetSimulator(const WidgetSimulator&) = delete;
   WidgetSimulator& operator=(const WidgetSimulator&) = delete;
@@ -139,7 +145,8 @@ class WidgetSimulator {
                      std::chrono::steady_clock::duration& wait);
   bool WaitUntil(std::chrono::milliseconds timeout, const std::function<bool()>& holds) const;
 
-  UniqueFd master_;
+  UniqueFd master_;      // the pty's master, or the FIFO the port writes
+  UniqueFd replies_fd_;  // the FIFO replies go to; invalid on a pty (master_)
   std::string devicePath_;
 
   std::mutex vanishing_;

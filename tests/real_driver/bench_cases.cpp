@@ -20,13 +20,16 @@ double Bytes(GuestSession& g) {
   return bytes;
 }
 
-// 512 channels, 40 steps a second, 3 s; each step's end reported to the host.
+// 512 channels, 40 steps a second, 120 steps or 8 s; each step's end
+// reported to the host. An emulated CPU may not keep the pace: the steps
+// made a second are reported.
 void Fade(GuestSession& g, DriverClient& client, const std::string& reader) {
   g.Ask("clear");
   CallRecord calls;
   const auto start = Clock::now();
   constexpr int kSteps = 120;
-  for (int step = 0; step < kSteps; ++step) {
+  int step = 0;
+  for (; step < kSteps && Clock::now() - start < 8s; ++step) {
     for (int32_t ch = 1; ch <= 512; ++ch) calls.SetChannel(client, ch, StepLevel(step));
     g.Send(Format("step %.0f", step));
     std::this_thread::sleep_until(start + (step + 1) * 25ms);
@@ -34,7 +37,7 @@ void Fade(GuestSession& g, DriverClient& client, const std::string& reader) {
   const double seconds = MsSince(start) / 1000;
   std::this_thread::sleep_for(1s);
   g.Bench("state_latency reader=" + reader + " " + g.Ask("latency").substr(3) +
-          Format(" steps_per_s=%.1f worst_call_ms=%.2f", kSteps / seconds, calls.worstMs));
+          Format(" steps_per_s=%.1f worst_call_ms=%.2f", step / seconds, calls.worstMs));
 }
 
 // As fast as the host can call, 2 s: what reaches the widget.

@@ -87,7 +87,7 @@ class GuestMachine {
   bool exited_ = false;
 };
 
-std::vector<std::string> QemuArguments(const Options& o, const std::string& widgetPty) {
+std::vector<std::string> QemuArguments(const Options& o, const std::string& widgetFifos) {
   const std::string& w = o.workDir;
   return {"qemu-system-x86_64",
           "-accel",
@@ -129,7 +129,7 @@ std::vector<std::string> QemuArguments(const Options& o, const std::string& widg
           "-device",
           "qemu-xhci,id=xhci",
           "-chardev",
-          "serial,id=widgetline,path=" + widgetPty,
+          "pipe,id=widgetline,path=" + widgetFifos,
           "-device",
           "usb-serial,chardev=widgetline,id=widget",
           "-qmp",
@@ -315,7 +315,9 @@ int Run(const Options& o) {
     std::ofstream command(o.workDir + "/results/command");
     command << "export XDG_CONFIG_HOME=/tmp/config HOME=/tmp\n" << o.run << "\n";
   }
-  WidgetSimulator widget;
+  // A FIFO pair of one page between QEMU and the widget: a pty would hold
+  // 16 KB or more, a queue of its own behind the driver's.
+  WidgetSimulator widget(o.workDir + "/widget", 4096);
   GuestMachine machine(QemuArguments(o, widget.devicePath()), o.workDir + "/qemu.log");
   QmpClient qmp(o.workDir + "/qmp.sock");
   LineChannel control(ConnectUnix(o.workDir + "/control.sock", 10s));
