@@ -31,7 +31,7 @@ class ProLink {
   // Returns once the frames the link still holds have gone to the line (or
   // failed), for a caller about to use the port itself. Never throws.
   virtual void FinishSending() {}
-  virtual OutputStatus Status() { return {}; }
+  virtual OutputStatus OutputState() { return {}; }
 };
 
 // What the routing reaches of the Open DMX USB link. Start and stop report

@@ -273,7 +273,7 @@ void WidgetLink::EndOutage() {
   changedAt_ = now;
 }
 
-OutputStatus WidgetLink::Status() {
+OutputStatus WidgetLink::OutputState() {
   std::lock_guard lock(mutex_);
   OutputStatus status = status_;
   if (status.outages > 0) status.sinceChange = SteadyClock::now() - changedAt_;

@@ -81,7 +81,7 @@ class WidgetLink final : public ProLink {
   void RequestProSerial() override;
   // Ends the retrying of an outage, then waits until what waits has gone.
   void FinishSending() override;
-  OutputStatus Status() override;
+  OutputStatus OutputState() override;
 
   bool proPortOpen() const { return proPortOpen_; }
 
