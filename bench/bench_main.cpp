@@ -15,10 +15,11 @@
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: lumivane-bench [--quick] [--fade-only] [--markdown FILE]\n"
-               "Measures the plug-in's figures and prints one table.\n"
-               "--fade-only measures the full-universe fade alone.\n");
+  std::fprintf(
+      stderr,
+      "usage: lumivane-bench [--quick] [--fade-only] [--opendmx-only] [--markdown FILE]\n"
+      "Measures the plug-in's figures and prints one table.\n"
+      "--fade-only measures the full-universe fade alone, --opendmx-only the Open DMX rows.\n");
 }
 
 }  // namespace
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
       options.minSeconds = 0.05;
     } else if (std::strcmp(argv[i], "--fade-only") == 0) {
       options.fadeOnly = true;
+    } else if (std::strcmp(argv[i], "--opendmx-only") == 0) {
+      options.openDmxOnly = true;
     } else if (std::strcmp(argv[i], "--markdown") == 0 && i + 1 < argc) {
       markdownPath = argv[++i];
     } else {

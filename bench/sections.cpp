@@ -18,6 +18,10 @@ std::vector<std::unique_ptr<Section>> MakeSections(const BenchOptions& options) 
     sections.push_back(MakeFadeSection(options));
     return sections;
   }
+  if (options.openDmxOnly) {
+    sections.push_back(MakeOpenDmxSection(options));
+    return sections;
+  }
   sections.push_back(MakeWidgetWireSection(options));
   sections.push_back(MakeReplyParserSection(options));
   sections.push_back(MakePortScanSection(options));

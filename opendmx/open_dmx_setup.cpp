@@ -19,9 +19,7 @@ std::string_view SetUpForDmx(D2xx& d2xx, FT_HANDLE h) {
   const SetupStep steps[] = {
       {[&] { return d2xx.FT_ResetDevice(h); }, "Failed To Reset Enttec Open DMX USB Device!"},
       {[&] { return d2xx.FT_SetDivisor(h, kDmxDivisor); }, "Failed To Set Baud Rate!"},
-      {[&] {
-         return d2xx.FT_SetDataCharacteristics(h, FT_BITS_8, FT_STOP_BITS_2, FT_PARITY_NONE);
-       },
+      {[&] { return d2xx.FT_SetDataCharacteristics(h, FT_BITS_8, FT_STOP_BITS_2, FT_PARITY_NONE); },
        "Failed To Set Data Characteristics!"},
       {[&] { return d2xx.FT_SetFlowControl(h, FT_FLOW_NONE, 0, 0); },
        "Failed to set flow control!"},

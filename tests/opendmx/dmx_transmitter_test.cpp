@@ -217,8 +217,8 @@ TEST_P(LineFails, ClosesReopensAndResumesAndIsReportedOnceAtTheNextCall) {
   EXPECT_FALSE(link_->openDmxOpen());
 
   auto calls = AfterSetup();
-  auto failed = std::find_if(calls.begin(), calls.end(),
-                             [](const D2xxCall& c) { return c.status != FT_OK; });
+  auto failed =
+      std::find_if(calls.begin(), calls.end(), [](const D2xxCall& c) { return c.status != FT_OK; });
   ASSERT_NE(failed, calls.end());
   EXPECT_EQ(failed->kind, failure.kind);
   std::vector<D2xxCallKind> after;
@@ -337,12 +337,12 @@ TEST(Outage, PacketsStopRetriesFollowAndPacketsResumeWithTheCurrentUniverse) {
   EXPECT_EQ(reports.threads.size(), reports.messages.size());
   for (auto thread : reports.threads) EXPECT_EQ(thread, std::this_thread::get_id());
   ASSERT_EQ(reports.messages.size(), 1u);
-  EXPECT_THAT(reports.messages[0], ::testing::AnyOf("Write Start Code Failed!",
-                                                    "Write DMX Failed!"));
+  EXPECT_THAT(reports.messages[0],
+              ::testing::AnyOf("Write Start Code Failed!", "Write DMX Failed!"));
 
   auto calls = fake.Calls();
-  auto failed = std::find_if(calls.begin(), calls.end(),
-                             [](const D2xxCall& c) { return c.status != FT_OK; });
+  auto failed =
+      std::find_if(calls.begin(), calls.end(), [](const D2xxCall& c) { return c.status != FT_OK; });
   ASSERT_NE(failed, calls.end());
   ASSERT_EQ((failed + 1)->kind, K::kClose);
   std::vector<Clock::Time> tries;
