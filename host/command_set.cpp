@@ -1,20 +1,26 @@
 // SPDX-License-Identifier: MIT
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 
 #include "host/channel_pushes.h"
 #include "host/host_session.h"
+#include "host/line_reader.h"
+#include "host/output_watch.h"
 
 namespace lumivane::host {
 namespace {
 
 // init, then one SetChannel per level as it comes, then Term; prints every
-// call. Levels are pushed as they are read, so play can follow a live pipe.
+// call, and when the widget's output is lost and when it resumes. Levels
+// are pushed as they are read, so play can follow a live pipe.
 class ChannelRun {
  public:
-  explicit ChannelRun(const HostOptions& options) : session_(options), driver_(*session_.library) {
+  explicit ChannelRun(const HostOptions& options)
+      : session_(options), driver_(*session_.library), watch_(*session_.library, stdout) {
     bool result = false;
     Note("init", result, driver_.Init(session_.title, session_.file, result));
   }
@@ -24,6 +30,9 @@ class ChannelRun {
     Note("SetChannel(" + std::to_string(level.channel) + ", " + std::to_string(level.value) + ")",
          result, driver_.SetChannel(level.channel, level.value, result));
   }
+
+  // For the quiet times between calls.
+  void WatchOutput() { watch_.Look(); }
 
   // Calls Term; true when every call succeeded.
   bool Finish() {
@@ -37,10 +46,12 @@ class ChannelRun {
     PrintCall(call, result, outcome);
     std::fflush(stdout);
     failed_ |= !outcome.ok();
+    watch_.Look();
   }
 
   HostSession session_;
   DriverClient driver_;
+  OutputWatch watch_;
   bool failed_ = false;
 };
 
@@ -70,21 +81,31 @@ int RunPlay(const HostOptions& options, const Arguments& args) {
   }
   const bool fromFile = !args.empty() && args[0] != "-";
   const std::string name = fromFile ? args[0] : "standard input";
-  std::ifstream file;
-  std::istream* in = &std::cin;
+  int fd = STDIN_FILENO;
   if (fromFile) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(name, ec)) file.open(name);
-    if (!file.is_open()) {
+    fd = std::filesystem::is_directory(name, ec) ? -1 : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
       std::fprintf(stderr, "cannot read %s\n", name.c_str());
       return kExitUsage;
     }
-    in = &file;
   }
   ChannelRun run(options);
+  LineReader reader(fd);
   int malformed = 0;
+  bool readFailed = false;
   std::string line;
-  for (int number = 1; std::getline(*in, line); ++number) {
+  for (int number = 1;; ++number) {
+    LineReader::Result got;
+    // While the input is quiet, the output is still watched.
+    while ((got = reader.Next(line, std::chrono::milliseconds(100))) ==
+           LineReader::Result::kQuiet) {
+      run.WatchOutput();
+    }
+    if (got != LineReader::Result::kLine) {
+      readFailed = got == LineReader::Result::kError;
+      break;
+    }
     const size_t first = line.find_first_not_of(" \t\r");
     if (first == std::string::npos || line[first] == '#') continue;
     const auto level = ParseChannelLevel(line);
@@ -95,7 +116,7 @@ int RunPlay(const HostOptions& options, const Arguments& args) {
     }
     run.Push(*level);
   }
-  const bool readFailed = in->bad();
+  if (fromFile) ::close(fd);
   if (readFailed) std::fprintf(stderr, "error reading %s; stopped there\n", name.c_str());
   const bool ok = run.Finish();
   if (malformed > 0) std::fprintf(stderr, "%d malformed line(s) skipped\n", malformed);
@@ -117,7 +138,10 @@ const Command kPlayCommand{"play", "like set, with levels read from a file or st
                            "Reads lines 'CH VAL' or 'CH=VAL' from FILE (standard input for -\n"
                            "or none); blank lines and lines starting with # are skipped. Then\n"
                            "init, one SetChannel per line as it is read, Term. A malformed line\n"
-                           "is reported with its number and skipped; the exit status is then 1.\n",
+                           "is reported with its number and skipped; the exit status is then 1.\n"
+                           "When the widget's output is lost (unplugged, stalled) and when it\n"
+                           "resumes, a line says so with the time: 'output lost at 16:42:03.120\n"
+                           "(8023)', 'output resumed at 16:42:05.310, after 2.19 s'.\n",
                            RunPlay};
 
 }  // namespace lumivane::host

@@ -51,6 +51,8 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(port_from_box_text)>(Require("lumivane_tool_port_from_box_text"));
     port_from_setting =
         reinterpret_cast<decltype(port_from_setting)>(Require("lumivane_tool_port_from_setting"));
+    pro_output_status =
+        reinterpret_cast<decltype(pro_output_status)>(Require("lumivane_tool_pro_output_status"));
   } catch (...) {
     ::dlclose(handle_);
     throw;

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Exports for set-up tools, beside the host contract.
+#include <chrono>
+
 #include "core/com_port_setting.h"
 #include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
@@ -162,6 +164,20 @@ LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
     lumivane::PluginInstance::Get().probes().TestProPort(port, callbacks);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_pro_output_status(lv_output_status* status) {
+  if (status != nullptr) *status = lv_output_status{LV_FALSE, 0, 0, -1, -1};
+  return GuardAbiCall([&] {
+    RequireResult(status);
+    const lumivane::OutputStatus now = lumivane::PluginInstance::Get().plugin().pro.OutputState();
+    auto ms = [](std::chrono::nanoseconds span) -> int64_t {
+      return span.count() < 0 ? -1
+                              : std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
+    };
+    *status = lv_output_status{now.lost ? LV_TRUE : LV_FALSE, now.failure, now.outages,
+                               ms(now.sinceChange), ms(now.lastOutage)};
   });
 }
 

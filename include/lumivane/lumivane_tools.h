@@ -71,6 +71,19 @@ LUMIVANE_API lv_status lumivane_tool_port_from_setting(const char* text, int16_t
  * port stays open until the plug-in file is unloaded or a scan closes it. */
 LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget_display* display);
 
+/* Whether the DMX USB Pro's output reaches the widget. When the widget goes
+ * away or stops taking data the call that meets it fails (8023 or 8022) and
+ * the plug-in reopens the port by itself until it answers; meanwhile
+ * channel levels are stored. Times in milliseconds; -1: not yet. */
+typedef struct lv_output_status {
+  lv_bool lost;           /* LV_TRUE while the widget is away and being reopened */
+  int32_t error_number;   /* the failure that began the last outage; 0 before any */
+  uint32_t outages;       /* since the plug-in file was loaded */
+  int64_t changed_ms_ago; /* since output was last lost or resumed */
+  int64_t last_outage_ms; /* how long the last outage that ended lasted */
+} lv_output_status;
+LUMIVANE_API lv_status lumivane_tool_pro_output_status(lv_output_status* status);
+
 #ifdef __cplusplus
 }
 #endif

@@ -231,23 +231,26 @@ TEST_F(WidgetEndToEndTest, TermOnAStalledWidgetReturnsWithinTheWriteTimeout) {
       << "the write timeout is 1 s, for the rest of a frame and for the newest";
 }
 
-TEST_F(WidgetEndToEndTest, AVanishedWidgetIsGoneAndALaterInitReopensCleanly) {
+TEST_F(WidgetEndToEndTest, AVanishedWidgetFailsOnceAndALaterInitReopensCleanly) {
   auto widget = std::make_unique<WidgetSimulator>();
   UseWidgetOn(3, *widget);
   ASSERT_TRUE(Init().ok());
   ASSERT_TRUE(widget->WaitForMessages(1, 5s));
   widget->Vanish();
   EXPECT_EQ(Set(1, 33).status, 8023);
-  EXPECT_EQ(Set(1, 34).status, 8023) << "still gone, and no hang";
+  EXPECT_TRUE(Set(1, 34).ok()) << "once per outage; the level is stored, and no hang";
 
   WidgetSimulator replacement;
   UseWidgetOn(3, replacement);
   ASSERT_TRUE(Init().ok());
-  ASSERT_TRUE(replacement.WaitForMessages(1, 5s));
-  EXPECT_EQ(Last(replacement), kInitial);
   ASSERT_TRUE(Set(9, 99).ok());
-  ASSERT_TRUE(replacement.WaitForMessages(2, 5s));
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (replacement.Levels()[8] != 99 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
   EXPECT_EQ(replacement.Levels()[8], 99);
+  ASSERT_FALSE(replacement.Messages().empty());
+  EXPECT_EQ(replacement.Messages().front().frame.bytes(), kInitial);
 }
 
 // A widget that reads slower than we write: the pty's buffer is full when
@@ -354,15 +357,13 @@ TEST_F(SlowWidgetEndToEndTest, AWriteThatFailsLaterIsReportedOnTheNextCallOnce) 
   EXPECT_EQ(reported.status, 8023);
   EXPECT_EQ(reported.description.rfind("Device gone: the port was unplugged or hung up", 0), 0u)
       << reported.description;
-  // The port went with the device: this call's own write finds it gone.
-  EXPECT_EQ(Set(1, 42).status, 8023);
+  EXPECT_TRUE(Set(1, 42).ok()) << "once per outage; the link reopens the port meanwhile";
 
   WidgetSimulator replacement;
   UseWidgetOn(3, replacement);
   ASSERT_TRUE(Init().ok());
   ASSERT_TRUE(Set(1, 43).ok()) << "nothing left over from the old device";
-  ASSERT_TRUE(replacement.WaitForMessages(2, 5s));
-  EXPECT_EQ(replacement.Levels()[0], 43);
+  EXPECT_TRUE(WaitForLevel(replacement, 43));
 }
 
 TEST_F(WidgetEndToEndTest, ThePortMapThroughTheToolCalls) {

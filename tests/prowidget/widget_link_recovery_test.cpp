@@ -208,14 +208,14 @@ TEST_P(Outage, FailsOnceThenStoresAndTheNewestGoesOutOnceReopened) {
   int level = 2;
   if (c.fault == ScriptedLine::Fault::kStalled || c.takenAtOnce > 0) {
     EXPECT_NO_THROW(Set(level++)) << "the writer meets it, not this call";
-    ASSERT_TRUE(line().WaitFor([&] { return link_->Status().lost; }));
+    ASSERT_TRUE(line().WaitFor([&] { return link_->OutputState().lost; }));
   }
   EXPECT_FAILURE(Set(level++), c.failure) << "the call that meets the loss";
   for (const int last = level + 3; level < last; ++level) {
     EXPECT_NO_THROW(Set(level)) << "stored meanwhile";
   }
   const int newest = level - 1;
-  const OutputStatus lost = link_->Status();
+  const OutputStatus lost = link_->OutputState();
   EXPECT_TRUE(lost.lost);
   EXPECT_EQ(lost.failure, static_cast<int32_t>(c.failure));
   EXPECT_EQ(lost.outages, 1u);
@@ -228,7 +228,7 @@ TEST_P(Outage, FailsOnceThenStoresAndTheNewestGoesOutOnceReopened) {
   line().SetFault(ScriptedLine::Fault::kNone);
   ASSERT_TRUE(WaitForLevels({0, newest})) << "no push needed: the initial frame, then the newest";
   EXPECT_EQ(line().Messages().size(), before + 2);
-  const OutputStatus resumed = link_->Status();
+  const OutputStatus resumed = link_->OutputState();
   EXPECT_FALSE(resumed.lost);
   EXPECT_EQ(resumed.outages, 1u);
   EXPECT_GE(resumed.lastOutage, 0ns);
@@ -256,7 +256,7 @@ TEST_F(WidgetLinkRecovery, ANewOutageAfterRecoveryIsReportedAgain) {
     line().SetFault(ScriptedLine::Fault::kNone);
     ASSERT_TRUE(WaitForLevels({0, outage})) << outage;
     link_->FinishSending();  // so that the host's own write meets the next one
-    EXPECT_EQ(link_->Status().outages, static_cast<uint32_t>(outage));
+    EXPECT_EQ(link_->OutputState().outages, static_cast<uint32_t>(outage));
   }
 }
 
@@ -301,7 +301,7 @@ TEST_F(RetryingSlowly, EveryoneWhoTakesThePortBackEndsTheRetryingAtOnce) {
 TEST_F(WidgetLinkRecovery, CloseReportsAFailureTheHostNeverHeardOfAfterClosing) {
   line().SetFault(ScriptedLine::Fault::kStalled);
   Set(1);  // the writer meets the stall; nobody has been told
-  ASSERT_TRUE(line().WaitFor([&] { return link_->Status().lost; }));
+  ASSERT_TRUE(line().WaitFor([&] { return link_->OutputState().lost; }));
   EXPECT_FAILURE(link_->CloseProPort(), ErrorNumber::kPortWriteTimedOut);
   EXPECT_FALSE(link_->proPortOpen());
   EXPECT_FALSE(line().PortOpen());
