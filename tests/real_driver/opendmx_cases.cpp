@@ -108,7 +108,7 @@ void RunOpenDmxCases(GuestSession& g) {
     const auto plugAt = Clock::now();
     const double before = ReceivedBytes(g);
     std::string resumed = "no";
-    while (MsSince(plugAt) < 6000) {
+    while (MsSince(plugAt) < 10000) {
       calls.SetChannel(client, 1, level = level % 250 + 1);
       std::this_thread::sleep_for(25ms);
       if (ReceivedBytes(g) > before + 513 * 2) {

@@ -133,7 +133,7 @@ void UnplugIdle(GuestSession& g) {
   // Output resumes by itself when the link reopens the port; otherwise
   // only at the next init.
   std::string resumed = "no";
-  while (MsSince(plugAt) < 5000) {
+  while (MsSince(plugAt) < 8000) {
     calls.SetChannel(client, 1, level);
     if (Starts(g.Ask(Format("levels 50 1=%.0f", level)), "ok")) {
       resumed = Format("%.0f ms after the replug, no init", MsSince(plugAt));

@@ -227,7 +227,6 @@ class Servant {
     }
     if (verb == "tracemark") {
       ReadFtdiTrace(tracePath_, traceOffset_, traceOffset_);
-      markedAt_ = WallSeconds();
       return "ok";
     }
     if (verb == "opendmx") return OpenDmx(in);
@@ -284,7 +283,6 @@ class Servant {
   QmpClient& qmp_;
   std::string tracePath_;
   uint64_t traceOffset_ = 0;
-  double markedAt_ = 0;
   uint64_t nextMessage_ = 0;
   StateLatency latency_;
 };
