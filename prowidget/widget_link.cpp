@@ -194,6 +194,11 @@ void WidgetLink::RunWriter() {
       failure_ = std::move(failed);  // the host hears of it once
       if (recovering_) continue;
     }
+    if (!hasWaiting_ && resendNewest_ && !failed) {
+      waiting_ = newest_;
+      hasWaiting_ = true;
+    }
+    resendNewest_ = false;
     if (!hasWaiting_) SetIdle();
   }
 }
@@ -240,6 +245,10 @@ void WidgetLink::Recover(std::unique_lock<std::mutex>& lock) {
       if (hasNewest_) {
         waiting_ = newest_;
         hasWaiting_ = true;
+        // A widget that stalled may still hold the start of a cut frame,
+        // which swallows what follows until it resynchronises: the newest
+        // goes twice, so that one arrives whole.
+        resendNewest_ = status_.failure == static_cast<int32_t>(ErrorNumber::kPortWriteTimedOut);
       }
       EndOutage();
       return;

@@ -50,7 +50,8 @@ struct WidgetLinkTiming {
 // timeout (8022) is an outage: the call that meets it fails, once, and the
 // writer then closes the port and reopens the same port number every
 // reopenInterval, while pushes only store their universe and succeed. Once
-// it opens and takes the initial frame, the newest universe follows at once.
+// it opens and takes the initial frame, the newest universe follows at once
+// (twice after a stall, for a widget left inside a cut frame).
 // Any other operation (open, close, the probes through FinishSending) and
 // the destructor end the retrying first.
 //
@@ -122,6 +123,7 @@ class WidgetLink final : public ProLink {
   bool hasWaiting_ = false;
   FrameBytes newest_{};  // the last universe pushed, what a reopened port gets
   bool hasNewest_ = false;
+  bool resendNewest_ = false;       // once more after the first frame of a reopened port
   std::optional<Failure> failure_;  // the writer's, for the next push
   OutputStatus status_;
   SteadyClock::time_point changedAt_{};
