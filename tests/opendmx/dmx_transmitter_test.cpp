@@ -287,7 +287,8 @@ TEST_F(TransmitterTest, StopAndUnloadWhileTheDeviceIsAway) {
   link_.reset();
   // Generous: a retry's sleep is sliced to one period.
   EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
-  EXPECT_EQ(ThreadsOfThisProcess(), threads);
+  // A joined thread may stay listed for a moment while the kernel reaps it.
+  EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() == threads; }));
   const size_t count = fake_.CallCount();
   std::this_thread::sleep_for(30ms);
   EXPECT_EQ(fake_.CallCount(), count);

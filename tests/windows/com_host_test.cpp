@@ -8,6 +8,8 @@
 #include <lumivane_idl.h>
 #include <ole2.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -407,6 +409,131 @@ TEST_F(OpenDmx, PacketsAtFortyPerSecondAndUnloadStopsThem) {
   EXPECT_EQ(after.back().function, "FT_Close");
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(log_.Calls().size(), after.size());  // nothing after the close
+}
+
+size_t ThreadsOfThisProcess() {
+  size_t count = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+// Polls the fake's log until `done` holds for it; false after five seconds.
+template <typename Done>
+bool WaitForLog(const FakeD2xxLog& log, Done&& done) {
+  for (int i = 0; i < 500; ++i) {
+    if (done(log.Calls())) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+size_t CountFrom(const std::vector<D2xxCall>& calls, long long since, const std::string& function) {
+  return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), [&](const D2xxCall& c) {
+    return c.microseconds >= since && c.function == function;
+  }));
+}
+
+// The device pulled out mid-show and plugged back in: packets stop, the
+// link tries to open it at least twice a second, one message at the next
+// call, then the whole set-up and packets at 40 a second with the levels
+// set meanwhile. Unloading while it is away again returns at once and
+// leaves no thread.
+TEST_F(OpenDmx, UnpluggedAndPluggedBackInResumesByItself) {
+  const size_t threads = ThreadsOfThisProcess();
+  ASSERT_EQ(Init(title_), S_OK);
+  auto setChannel = [&](LONG channel, LONG value) {
+    VARIANT_BOOL result = 0;
+    EXPECT_EQ(driver_->SetChannel(&channel, &value, &result), S_OK);
+    EXPECT_EQ(result, VARIANT_TRUE);
+  };
+  setChannel(1, 100);
+  ASSERT_TRUE(WaitForLog(log_, [](const auto& c) { return CountFrom(c, 0, "FT_Write") >= 3; }));
+
+  const long long unplugged = log_.Calls().back().microseconds;
+  SetEnvironmentVariableW(L"LUMIVANE_FAKE_D2XX_UNPLUGGED", L"1");
+  ASSERT_TRUE(
+      WaitForLog(log_, [&](const auto& c) { return CountFrom(c, unplugged, "FT_Open") >= 1; }));
+  std::this_thread::sleep_for(1000ms);
+  const std::vector<D2xxCall> away = log_.Calls();
+  // Nothing but the failed call, the close and the tries to open.
+  size_t tries = 0;
+  for (const D2xxCall& c : away) {
+    if (c.microseconds < unplugged) continue;
+    if (c.function == "FT_Open") ++tries;
+  }
+  EXPECT_GE(tries, 3u) << "fewer than two tries a second";
+  EXPECT_LE(CountFrom(away, unplugged, "FT_Write"), 2u);
+  EXPECT_EQ(CountFrom(away, unplugged, "FT_Close"), 1u);
+  EXPECT_TRUE(boxes_.Take().empty()) << "a box without a call from the host";
+
+  setChannel(1, 150);
+  const std::vector<std::wstring> shown = boxes_.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0] == L"Write DMX Failed!" || shown[0] == L"Write Start Code Failed!")
+      << std::string(shown[0].begin(), shown[0].end());
+  setChannel(2, 50);
+  EXPECT_TRUE(boxes_.Take().empty()) << "a second box for the same outage";
+
+  const long long replugged = log_.Calls().back().microseconds;
+  SetEnvironmentVariableW(L"LUMIVANE_FAKE_D2XX_UNPLUGGED", nullptr);
+  ASSERT_TRUE(
+      WaitForLog(log_, [&](const auto& c) { return CountFrom(c, replugged, "FT_Write") >= 1; }));
+  std::this_thread::sleep_for(1000ms);
+  const std::vector<D2xxCall> back = log_.Calls();
+  std::vector<std::string> setup;
+  std::vector<long long> starts;
+  long long firstWrite = 0;
+  for (const D2xxCall& c : back) {
+    if (c.microseconds <= replugged) continue;
+    if (c.function == "FT_SetBreakOn") starts.push_back(c.microseconds);
+    if (c.function == "FT_Write") {
+      EXPECT_EQ(c.arguments, "513 0 150 50 0") << "not the current universe";
+      if (firstWrite == 0) firstWrite = c.microseconds;
+    } else if (starts.empty() && c.function != "FT_Open") {
+      setup.push_back(c.arguments.empty() ? c.function : c.function + " " + c.arguments);
+    }
+  }
+  const std::vector<std::string> want = {"FT_ResetDevice",
+                                         "FT_SetDivisor 12",
+                                         "FT_SetDataCharacteristics 8 2 0",
+                                         "FT_SetFlowControl 0 0 0",
+                                         "FT_ClrRts",
+                                         "FT_Purge 2",
+                                         "FT_Purge 1"};
+  EXPECT_EQ(setup, want);
+  ASSERT_GE(starts.size(), 20u);
+  const double period = double(starts.back() - starts.front()) / double(starts.size() - 1);
+  EXPECT_GE(period, 24000.0);
+  EXPECT_LE(period, 40000.0);
+  EXPECT_TRUE(boxes_.Take().empty());
+  std::printf("output resumed %lld ms after the replug; %zu packets, mean period %.0f us\n",
+              (firstWrite - replugged) / 1000, starts.size(), period);
+
+  // Away again, then unloaded.
+  const long long again = log_.Calls().back().microseconds;
+  SetEnvironmentVariableW(L"LUMIVANE_FAKE_D2XX_UNPLUGGED", L"1");
+  ASSERT_TRUE(WaitForLog(log_, [&](const auto& c) { return CountFrom(c, again, "FT_Open") >= 1; }));
+  const auto before = std::chrono::steady_clock::now();
+  driver_->Release();
+  driver_ = nullptr;
+  CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 1s) << "unload waited for the device";
+  SetEnvironmentVariableW(L"LUMIVANE_FAKE_D2XX_UNPLUGGED", nullptr);
+  EXPECT_EQ(GetModuleHandleW(L"Lumivane.dll"), nullptr);
+  const size_t calls = log_.Calls().size();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(log_.Calls().size(), calls) << "calls after the unload";
+  // A thread that ended may stay listed for a moment.
+  for (int i = 0; i < 100 && ThreadsOfThisProcess() != threads; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(ThreadsOfThisProcess(), threads);
 }
 
 }  // namespace
