@@ -252,8 +252,8 @@ class FadeSection final : public Section {
     table.Add(
         {"  " + name + ": state at the widget after the step p50/p99/max; final; corrupted",
          arrived,
-         FormatNs(ptyBytes_ * 1e9 / rate) + " a full pty (" + FormatBytes(ptyBytes_) +
-             ") at the link's rate",
+         FormatNs(static_cast<double>(ptyBytes_) * 1e9 / rate) + " a full pty (" +
+             FormatBytes(static_cast<double>(ptyBytes_)) + ") at the link's rate",
          "-",
          goals ? "p99 < 2 frame times (" + FormatNs(2 * frameTimeNs) + "); final; 0" : "report",
          heldMet});

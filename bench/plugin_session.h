@@ -48,6 +48,11 @@ class PluginSession {
     lv_bool result = LV_FALSE;
     return object_->ops->SetChannel(object_, &channel, &value, &result);
   }
+  // Enable: the cheapest call through the same operations table.
+  lv_status Enable() {
+    lv_bool result = LV_FALSE;
+    return object_->ops->Enable(object_, &result);
+  }
   std::string LastError() const { return library_->error_description(); }
 
  private:

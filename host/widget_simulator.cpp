@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -58,6 +59,22 @@ WidgetSimulator::WidgetSimulator() {
   thread_ = std::thread([this] { Run(); });
 }
 
+WidgetSimulator::WidgetSimulator(const std::string& fifoBase, int pipeBytes) {
+  for (const char* end : {".in", ".out"}) {
+    const std::string path = fifoBase + end;
+    ::unlink(path.c_str());
+    if (::mkfifo(path.c_str(), 0600) != 0) ThrowSystem("mkfifo");
+  }
+  // Read-write opens: neither waits for the other side, and the emulator
+  // may come and go without a hang-up here.
+  master_.reset(::open((fifoBase + ".out").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  replies_fd_.reset(::open((fifoBase + ".in").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  if (!master_.ok() || !replies_fd_.ok()) ThrowSystem("open FIFO");
+  if (::fcntl(master_.get(), F_SETPIPE_SZ, pipeBytes) < 0) ThrowSystem("F_SETPIPE_SZ");
+  devicePath_ = fifoBase;
+  thread_ = std::thread([this] { Run(); });
+}
+
 WidgetSimulator::~WidgetSimulator() {
   Vanish();
 }
@@ -76,6 +93,7 @@ void WidgetSimulator::Vanish() {
   Stop();
   std::lock_guard lock(mutex_);
   master_.reset();
+  replies_fd_.reset();
   SetPortOpenLocked(false);
   changed_.notify_all();
 }
@@ -138,6 +156,11 @@ void WidgetSimulator::Run() {
       SetPortOpenLocked(true);
       receivedBytes_ += static_cast<uint64_t>(n);
       if (linkRate_ > 0) credit_ -= static_cast<double>(n);
+      recentBytes_.insert(recentBytes_.end(), buffer.begin(), buffer.begin() + n);
+      if (recentBytes_.size() > kRecentBytes) {
+        recentBytes_.erase(recentBytes_.begin(),
+                           recentBytes_.end() - static_cast<std::ptrdiff_t>(kRecentBytes));
+      }
       const auto at = Clock::now();
       for (const WidgetFrame& frame :
            parser_.Feed(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)))) {
@@ -195,8 +218,8 @@ void WidgetSimulator::SendDueReplies() {
   while (!pending_.empty() && pending_.front().due <= now) {
     const std::vector<uint8_t>& bytes = pending_.front().bytes;
     // A port that does not read its input loses the reply, as on a wire.
-    if (!bytes.empty() && ::write(master_.get(), bytes.data(), bytes.size()) < 0 &&
-        errno == EINTR) {
+    const int out = replies_fd_.ok() ? replies_fd_.get() : master_.get();
+    if (!bytes.empty() && ::write(out, bytes.data(), bytes.size()) < 0 && errno == EINTR) {
       continue;
     }
     pending_.pop_front();
@@ -279,6 +302,11 @@ std::array<uint8_t, 512> WidgetSimulator::Levels() const {
 uint64_t WidgetSimulator::ReceivedBytes() const {
   std::lock_guard lock(mutex_);
   return receivedBytes_;
+}
+
+std::vector<uint8_t> WidgetSimulator::RecentBytes() const {
+  std::lock_guard lock(mutex_);
+  return {recentBytes_.begin(), recentBytes_.end()};
 }
 
 uint64_t WidgetSimulator::DmxPacketCount() const {

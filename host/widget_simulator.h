@@ -64,6 +64,12 @@ class WidgetSimulator {
 
   // Throws std::system_error when no pseudo-terminal can be had.
   WidgetSimulator();
+  // On a FIFO pair instead of a pty, for an emulator's pipe chardev: it
+  // makes BASE.out (the port's bytes, read here) and BASE.in (the replies),
+  // and shrinks BASE.out's buffer to `pipeBytes` (rounded up to a page), so
+  // little waits between the port and the widget. devicePath() is BASE.
+  // A FIFO has no hang-up: PortOpen() and CloseCount() tell nothing there.
+  WidgetSimulator(const std::string& fifoBase, int pipeBytes);
   ~WidgetSimulator();
   WidgetSimulator(const WidgetSimulator&) = delete;
   WidgetSimulator& operator=(const WidgetSimulator&) = delete;
@@ -100,6 +106,10 @@ class WidgetSimulator {
   // first); a frame with fewer channels leaves the rest as they were.
   std::array<uint8_t, 512> Levels() const;
   uint64_t ReceivedBytes() const;
+  // The last bytes the port wrote (at most kRecentBytes), framed or not:
+  // what a device that speaks no widget messages (an Open DMX) was sent.
+  static constexpr size_t kRecentBytes = 1024;
+  std::vector<uint8_t> RecentBytes() const;
   // DMX packets put on its line since the first frame, and the channel
   // levels of the latest one (zeros before the first).
   uint64_t DmxPacketCount() const;
@@ -135,7 +145,8 @@ class WidgetSimulator {
                      std::chrono::steady_clock::duration& wait);
   bool WaitUntil(std::chrono::milliseconds timeout, const std::function<bool()>& holds) const;
 
-  UniqueFd master_;
+  UniqueFd master_;      // the pty's master, or the FIFO the port writes
+  UniqueFd replies_fd_;  // the FIFO replies go to; invalid on a pty (master_)
   std::string devicePath_;
 
   std::mutex vanishing_;
@@ -157,6 +168,7 @@ class WidgetSimulator {
   uint64_t messageCount_ = 0;
   uint64_t frameCount_ = 0;
   uint64_t receivedBytes_ = 0;
+  std::deque<uint8_t> recentBytes_;
   uint64_t droppedAtClear_ = 0;
   std::array<uint8_t, 512> levels_{};
   size_t slots_ = 0;  // start code and channels of the newest frame
