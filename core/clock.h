@@ -2,6 +2,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 
 namespace lumivane {
 
@@ -22,6 +25,19 @@ class Clock {
   virtual void SleepFor(Time span) = 0;
   // Called once on a thread that is about to keep a tight schedule.
   virtual void PrepareTimingThread() {}
+  // Waits on `wake` until `woken()` holds or Now() >= deadline, whichever
+  // comes first, and returns woken(). `lock` holds the mutex `woken` reads
+  // on entry and on return; it is released while waiting. For a thread that
+  // sleeps until a deadline unless it is given work first.
+  virtual bool WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock,
+                         Time deadline, const std::function<bool()>& woken) {
+    for (;;) {
+      if (woken()) return true;
+      const Time now = Now();
+      if (now >= deadline) return false;
+      wake.wait_for(lock, deadline - now);
+    }
+  }
 };
 
 }  // namespace lumivane

@@ -35,6 +35,7 @@ constexpr std::array kTable{
                "The settings file is damaged and was left unchanged"},
     ErrorEntry{ErrorNumber::kSettingsWriteFailed, "The settings could not be saved"},
     ErrorEntry{ErrorNumber::kNoDisplay, "No display is available to show the dialog"},
+    ErrorEntry{ErrorNumber::kNetworkSocketFailed, "The network output cannot send"},
 };
 
 }  // namespace

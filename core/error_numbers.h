@@ -43,6 +43,9 @@ enum class ErrorNumber : int32_t {
 
   // The device dialog.
   kNoDisplay = 9200,  // no display to show the dialog on
+
+  // The network output.
+  kNetworkSocketFailed = 9300,  // a socket could not be opened or sent on
 };
 
 struct ErrorEntry {
