@@ -46,5 +46,6 @@ extern const Command kTestCommand;
 extern const Command kPortsCommand;
 extern const Command kSimulateCommand;
 extern const Command kConfigureCommand;
+extern const Command kNodesCommand;
 
 }  // namespace lumivane::host

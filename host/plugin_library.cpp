@@ -51,6 +51,7 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(port_from_box_text)>(Require("lumivane_tool_port_from_box_text"));
     port_from_setting =
         reinterpret_cast<decltype(port_from_setting)>(Require("lumivane_tool_port_from_setting"));
+    find_nodes = reinterpret_cast<decltype(find_nodes)>(Require("lumivane_tool_find_nodes"));
   } catch (...) {
     ::dlclose(handle_);
     throw;

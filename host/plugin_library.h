@@ -47,6 +47,7 @@ class PluginLibrary {
   decltype(&lumivane_tool_test_pro_port) test_pro_port;
   decltype(&lumivane_tool_port_from_box_text) port_from_box_text;
   decltype(&lumivane_tool_port_from_setting) port_from_setting;
+  decltype(&lumivane_tool_find_nodes) find_nodes;
 
  private:
   void* Require(const char* symbol) const;

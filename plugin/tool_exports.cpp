@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Exports for set-up tools, beside the host contract.
 #include "core/com_port_setting.h"
+#include "core/network_setting_text.h"
 #include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
@@ -162,6 +163,23 @@ LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget
     RequireAll({display});
     CallbackWidgetDisplay callbacks(*display);
     lumivane::PluginInstance::Get().probes().TestProPort(port, callbacks);
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_find_nodes(char** text) {
+  if (text != nullptr) *text = nullptr;
+  return GuardAbiCall([&] {
+    RequireResult(text);
+    std::string lines;
+    for (const lumivane::FoundNode& node : lumivane::PluginInstance::Get().nodeFinder().FindNodes()) {
+      std::string outputs;
+      for (uint16_t portAddress : node.outputPortAddresses) {
+        if (!outputs.empty()) outputs += ',';
+        outputs += std::to_string(portAddress);
+      }
+      lines += lumivane::Ipv4Text(node.address) + "\t" + node.name + "\t" + outputs + "\n";
+    }
+    *text = CopyText(lines);
   });
 }
 

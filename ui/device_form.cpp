@@ -68,6 +68,10 @@ std::optional<NetworkSettings> DeviceForm::TypedNetwork() {
       services_.reports.ShowMessage(std::string(kInvalidAddressMessage) + fields.address);
       return std::nullopt;
     }
+  } else if (network.protocol == NetworkSettings::Protocol::kArtNet) {
+    // sACN has its multicast group; Art-Net has no address of its own.
+    services_.reports.ShowMessage(kNoArtNetAddressMessage);
+    return std::nullopt;
   }
   const std::optional<uint16_t> universe = ReadNetUniverseText(fields.universe, network.protocol);
   if (!universe) {

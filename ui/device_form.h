@@ -72,6 +72,8 @@ class DeviceForm {
 inline constexpr std::string_view kInvalidPortMessage = "Invalid port number: ";
 inline constexpr std::string_view kInvalidAddressMessage = "Invalid network address: ";
 inline constexpr std::string_view kInvalidUniverseMessage = "Invalid universe: ";
+inline constexpr std::string_view kNoArtNetAddressMessage =
+    "Art-Net needs a destination address: type one or find nodes";
 inline constexpr std::string_view kNoNodesEntry = "No node answered";
 
 }  // namespace lumivane

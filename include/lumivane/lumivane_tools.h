@@ -71,6 +71,13 @@ LUMIVANE_API lv_status lumivane_tool_port_from_setting(const char* text, int16_t
  * port stays open until the plug-in file is unloaded or a scan closes it. */
 LUMIVANE_API lv_status lumivane_tool_test_pro_port(int16_t port, const lv_widget_display* display);
 
+/* "Find nodes" as the device dialog runs it: one ArtPoll to the broadcast
+ * address of each interface, the ArtPollReply answers gathered for 3 s. One
+ * line per node, in the order they first answered:
+ * "<address>\t<name>\t<output Port-Addresses, comma-separated>".
+ * Fails with 9300 when port 6454 cannot be opened or no poll could be sent. */
+LUMIVANE_API lv_status lumivane_tool_find_nodes(char** text);
+
 #ifdef __cplusplus
 }
 #endif
