@@ -122,7 +122,8 @@ void NetworkSender::Run() {
     {
       std::unique_lock lock(mutex_);
       if (!haveUniverse) {
-        wake_.wait(lock, work);
+        while (!clock_.WaitUntil(wake_, lock, clock_.Now() + timing_.refresh, work)) {
+        }
       } else if (!clock_.WaitUntil(wake_, lock, earliest, stopping)) {
         clock_.WaitUntil(wake_, lock, refreshAt, work);
       }
