@@ -26,7 +26,8 @@ NetworkSettings::Cid NetworkOutputSettings::MakeDefaultCid() {
 NetworkSettings NetworkOutputSettings::Read(std::string_view app, std::string_view pluginFile) {
   const std::string section = PluginSection(pluginFile);
   NetworkSettings settings;
-  const NetworkSettings::Protocol protocol = ReadNetOutputText(store_.Read(app, section, kKeyNetOutput));
+  const NetworkSettings::Protocol protocol =
+      ReadNetOutputText(store_.Read(app, section, kKeyNetOutput));
   if (protocol == NetworkSettings::Protocol::kOff) return settings;
 
   const std::string address = store_.Read(app, section, kKeyNetAddress);
@@ -94,7 +95,8 @@ NetworkSettings::Cid NetworkOutputSettings::StoredOrNewCid(std::string_view app,
 }
 
 void NetworkOutputSettings::ReportOnce(const std::string& reason) {
-  if (reported_.insert(reason).second) reports_.ShowMessage(std::string(kNetworkOffMessage) + reason);
+  if (reported_.insert(reason).second)
+    reports_.ShowMessage(std::string(kNetworkOffMessage) + reason);
 }
 
 }  // namespace lumivane

@@ -8,12 +8,12 @@
 namespace lumivane::host {
 namespace {
 
-constexpr std::array<const char*, 6> kKeys{"comPort",     "DeviceType",  "NetOutput",
-                                            "NetAddress",  "NetUniverse", "NetSourceCID"};
+constexpr std::array<const char*, 6> kKeys{"comPort",    "DeviceType",  "NetOutput",
+                                           "NetAddress", "NetUniverse", "NetSourceCID"};
 
 bool IsKey(const std::string& name) {
-  return std::find_if(kKeys.begin(), kKeys.end(),
-                      [&](const char* key) { return name == key; }) != kKeys.end();
+  return std::find_if(kKeys.begin(), kKeys.end(), [&](const char* key) { return name == key; }) !=
+         kKeys.end();
 }
 
 int RunSettings(const HostOptions& options, const Arguments& args) {

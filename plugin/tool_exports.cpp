@@ -171,7 +171,8 @@ LUMIVANE_API lv_status lumivane_tool_find_nodes(char** text) {
   return GuardAbiCall([&] {
     RequireResult(text);
     std::string lines;
-    for (const lumivane::FoundNode& node : lumivane::PluginInstance::Get().nodeFinder().FindNodes()) {
+    for (const lumivane::FoundNode& node :
+         lumivane::PluginInstance::Get().nodeFinder().FindNodes()) {
       std::string outputs;
       for (uint16_t portAddress : node.outputPortAddresses) {
         if (!outputs.empty()) outputs += ',';

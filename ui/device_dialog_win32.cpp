@@ -266,8 +266,8 @@ void Win32DeviceDialog::Window::CreateNetworkWindow(HINSTANCE module) {
           {180, 120, 1200, 300}, false, network_);
   Control(L"BUTTON", L"sACN (E1.31)", BS_AUTORADIOBUTTON, kOptSacn, {1500, 120, 1800, 300}, false,
           network_);
-  Control(L"STATIC", L"Destination address:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP,
-          kLblNetAddress, {180, 540, 1500, 285}, false, network_);
+  Control(L"STATIC", L"Destination:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP, kLblNetAddress,
+          {180, 540, 1500, 285}, false, network_);
   txtNetAddress_ = Control(L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                            kTxtNetAddress, {1740, 495, 1680, 300}, false, network_);
   Control(L"STATIC", L"Universe:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP, kLblNetUniverse,
@@ -308,8 +308,8 @@ HWND Win32DeviceDialog::Window::Control(const wchar_t* kind, const wchar_t* text
                                                                                   : 0,
       kind, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, Pixels(left, true),
       Pixels(top, false), Pixels(at.width, true), Pixels(at.height, false),
-      parent != nullptr ? parent : window_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+      parent != nullptr ? parent : window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      ThisModule(), nullptr);
   if (control == nullptr) throw Failure(ErrorNumber::kNoDisplay, "control");
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_), FALSE);
   return control;
@@ -418,7 +418,8 @@ LRESULT Win32DeviceDialog::Window::HandleNetwork(UINT message, WPARAM w, LPARAM 
     case WM_COMMAND:
       if (HIWORD(w) == BN_CLICKED && LOWORD(w) == kCmdFindNodes) {
         Run(&DeviceForm::cmdFindNodes_Click);
-      } else if (HIWORD(w) == BN_CLICKED && (LOWORD(w) == kCmdNetworkClose || LOWORD(w) == IDCANCEL)) {
+      } else if (HIWORD(w) == BN_CLICKED &&
+                 (LOWORD(w) == kCmdNetworkClose || LOWORD(w) == IDCANCEL)) {
         ShowWindow(network_, SW_HIDE);
       } else if (HIWORD(w) == LBN_SELCHANGE && LOWORD(w) == kLstNodes) {
         Run(&DeviceForm::lstNodes_Click);

@@ -179,7 +179,6 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   lblResult_ = MakeLabel(ToPixels({165, 1755, 1905, 315}, kFrame1), "Test Result");
   result_ = "Test Result";
 
-
   window_->end();
   // A fixed frame: neither larger nor smaller.
   window_->size_range(client.w, client.h, client.w, client.h);
@@ -195,7 +194,7 @@ void DeviceWindow::BuildNetworkWindow() {
   optArtNet_->value(1);
   optSacn_ = Make<Fl_Round_Button>(ToPixels({1500, 120, 1800, 300}), "sACN (E1.31)");
   optSacn_->type(FL_RADIO_BUTTON);
-  MakeLabel(ToPixels({180, 540, 1500, 285}), "Destination address:");
+  MakeLabel(ToPixels({180, 540, 1500, 285}), "Destination:");
   txtNetAddress_ = Make<Fl_Input>(ToPixels({1740, 495, 1680, 300}));
   txtNetAddress_->textsize(kFontSize);
   txtNetAddress_->tooltip("Empty: sACN's multicast group of the universe");

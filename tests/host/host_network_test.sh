@@ -26,6 +26,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+[ -n "${LV_KEEP:-}" ] && trap "ip netns del $ns 2>/dev/null; ip netns del $node_ns 2>/dev/null" EXIT
 if ! ip netns add "$ns" 2>/dev/null; then
   echo "SKIP: cannot make network namespaces here (needs root and ip netns)"
   exit 77
@@ -62,24 +63,32 @@ no_ip_socket "NetOutput empty (the box unticked)"
 capture() {
   local file=$1
   shift
-  in_ns tshark -q -i lo -w "$file" -f 'udp port 6454 or udp port 5568' 2>"$file.err" &
+  # Not through a function: $! must be tshark's own.
+  ip netns exec "$ns" tshark -q -i lo -w "$file" -f 'udp port 6454 or udp port 5568' 2>"$file.err" &
   local pid=$!
-  for _ in $(seq 100); do grep -q Capturing "$file.err" && break; sleep 0.1; done
-  sleep 1
+  # Packets count only once the capture has started, which takes seconds
+  # on a busy machine.
+  for _ in $(seq 200); do grep -q 'Capture started' "$file.err" && break; sleep 0.1; done
+  sleep 2
   "$@" >"$work/out" 2>&1 || fail "$*: $(cat "$work/out")"
   sleep 0.5
-  kill -INT "$pid" 2>/dev/null
+  # TERM: a background job of a script ignores INT.
+  kill -TERM "$pid" 2>/dev/null
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -KILL "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
 }
-want_levels="0a:14:1e$(printf ':00%.0s' $(seq 4 511)):ff"
+want_levels="0a141e$(printf '00%.0s' $(seq 4 511))ff"
+# The levels, then a pause before Term and unload long enough for the idle
+# refresh to send the last state again.
+levels() { printf '1 10\n2 20\n3 30\n512 255\n'; sleep 1.2; }
+play() { levels | in_ns "$host" --title "Net Test" play -; }
 
 settings NetOutput ArtNet
 settings NetUniverse 77
-capture "$work/artnet.pcap" in_ns "$host" --title "Net Test" set 1=10 2=20 3=30 512=255
+capture "$work/artnet.pcap" play
 art=$(tshark -r "$work/artnet.pcap" -Y 'artnet.output.universe == 77' -T fields -e ip.dst \
-  -e udp.dstport -e artnet.output.universe -e artnet.output.length -e artnet.output.data 2>/dev/null)
+  -e udp.dstport -e artnet.output.universe -e artnet.output.length -e dmx_chan.data_filter 2>/dev/null)
 if [ -n "$art" ] && [ "$(printf '%s\n' "$art" | tail -n 1)" = "$(printf '127.0.0.1\t6454\t77\t512\t%s' "$want_levels")" ]; then
   pass "Art-Net: $(printf '%s\n' "$art" | wc -l) ArtDmx to 127.0.0.1:6454, Port-Address 77, the last with 1:10 2:20 3:30 512:255"
 else
@@ -87,12 +96,13 @@ else
 fi
 
 settings NetOutput sACN
-capture "$work/sacn.pcap" in_ns "$host" --title "Net Test" set 1=10 2=20 3=30 512=255
+capture "$work/sacn.pcap" play
 cid=$("$host" --title "Net Test" settings | sed -n 's/^NetSourceCID: "\(.*\)"$/\1/p')
 sacn=$(tshark -r "$work/sacn.pcap" --enable-heuristic acn -o acn.dmx_enable:TRUE \
   -Y 'acn.dmx.universe == 77' -T fields -e ip.dst -e udp.dstport -e acn.dmx.source_name \
   -e acn.dmx.priority -e acn.dmx.universe -e acn.dmx.count -e acn.cid -e acn.dmx.options 2>/dev/null)
-terminated=$(printf '%s\n' "$sacn" | cut -f 8 | grep -c -x -i '0x40')
+# Bit 6, stream terminated: tshark prints it as 64 or 0x40.
+terminated=$(printf '%s\n' "$sacn" | cut -f 8 | grep -c -x -i -E '64|0x40')
 fields=$(printf '%s\n' "$sacn" | cut -f 1-7 | tr -d ':-' | sort -u)
 if [ "$terminated" = 3 ] && [ -n "$cid" ] &&
   [ "$fields" = "$(printf '127.0.0.1\t5568\tLumivane DMX Pro Driver\t100\t77\t513\t%s' "${cid//-/}")" ]; then

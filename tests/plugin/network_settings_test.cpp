@@ -26,12 +26,11 @@ TEST(NetworkSettingTextTest, AddressesReadOnlyAsFourDecimalParts) {
     const char* text;
     bool reads;
   } kCases[] = {
-      {"127.0.0.1", true},     {"0.0.0.0", true},      {"255.255.255.255", true},
-      {"10.077.0.1", true},    {"256.0.0.1", false},   {"1.2.3", false},
-      {"1.2.3.4.5", false},    {"1.2.3.", false},      {".1.2.3", false},
-      {"1..2.3", false},       {" 1.2.3.4", false},    {"1.2.3.4 ", false},
-      {"-1.2.3.4", false},     {"1.2.3.0x4", false},   {"localhost", false},
-      {"1.2.3.4/24", false},   {"1000.2.3.4", false},  {"", false},
+      {"127.0.0.1", true},   {"0.0.0.0", true},    {"255.255.255.255", true}, {"10.077.0.1", true},
+      {"256.0.0.1", false},  {"1.2.3", false},     {"1.2.3.4.5", false},      {"1.2.3.", false},
+      {".1.2.3", false},     {"1..2.3", false},    {" 1.2.3.4", false},       {"1.2.3.4 ", false},
+      {"-1.2.3.4", false},   {"1.2.3.0x4", false}, {"localhost", false},      {"1.2.3.4/24", false},
+      {"1000.2.3.4", false}, {"", false},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(ReadIpv4Text(c.text).has_value(), c.reads) << '"' << c.text << '"';
@@ -46,12 +45,18 @@ TEST(NetworkSettingTextTest, UniverseRangesFollowTheProtocol) {
     Protocol protocol;
     std::optional<uint16_t> read;
   } kCases[] = {
-      {"", Protocol::kArtNet, 0},          {"", Protocol::kSacn, 1},
-      {"0", Protocol::kArtNet, 0},         {"0", Protocol::kSacn, std::nullopt},
-      {"32767", Protocol::kArtNet, 32767}, {"32768", Protocol::kArtNet, std::nullopt},
-      {"63999", Protocol::kSacn, 63999},   {"64000", Protocol::kSacn, std::nullopt},
-      {"007", Protocol::kSacn, 7},         {"-1", Protocol::kArtNet, std::nullopt},
-      {" 3", Protocol::kArtNet, std::nullopt}, {"3.0", Protocol::kSacn, std::nullopt},
+      {"", Protocol::kArtNet, 0},
+      {"", Protocol::kSacn, 1},
+      {"0", Protocol::kArtNet, 0},
+      {"0", Protocol::kSacn, std::nullopt},
+      {"32767", Protocol::kArtNet, 32767},
+      {"32768", Protocol::kArtNet, std::nullopt},
+      {"63999", Protocol::kSacn, 63999},
+      {"64000", Protocol::kSacn, std::nullopt},
+      {"007", Protocol::kSacn, 7},
+      {"-1", Protocol::kArtNet, std::nullopt},
+      {" 3", Protocol::kArtNet, std::nullopt},
+      {"3.0", Protocol::kSacn, std::nullopt},
       {"99999999999", Protocol::kSacn, std::nullopt},
   };
   for (const auto& c : kCases) {
@@ -73,9 +78,10 @@ TEST(NetworkSettingTextTest, CidsRoundTripAndNewOnesAreVersion4AndDiffer) {
   ASSERT_TRUE(ReadCidText(text));
   EXPECT_EQ(CidText(*ReadCidText(text)), text);
   EXPECT_EQ(CidText(*ReadCidText("0123ABCD-4567-89EF-0A1B-2C3D4E5F6789")), text);
-  for (const char* bad : {"", "0123abcd456789ef0a1b2c3d4e5f6789", "0123abcd-4567-89ef-0a1b-2c3d4e5f678",
-                          "0123abcd-4567-89ef-0a1b-2c3d4e5f678g", "0123abcd_4567-89ef-0a1b-2c3d4e5f6789",
-                          "{0123abcd-4567-89ef-0a1b-2c3d4e5f67}"}) {
+  for (const char* bad :
+       {"", "0123abcd456789ef0a1b2c3d4e5f6789", "0123abcd-4567-89ef-0a1b-2c3d4e5f678",
+        "0123abcd-4567-89ef-0a1b-2c3d4e5f678g", "0123abcd_4567-89ef-0a1b-2c3d4e5f6789",
+        "{0123abcd-4567-89ef-0a1b-2c3d4e5f67}"}) {
     EXPECT_FALSE(ReadCidText(bad)) << '"' << bad << '"';
   }
   const NetworkSettings::Cid a = MakeRandomCid();
@@ -162,7 +168,8 @@ TEST_F(NetworkSettingsStoreTest, AValueThatDoesNotReadLeavesItOffAndSaysWhyOnce)
     const char* value;
     const char* says;
   } kCases[] = {
-      {"address", "ArtNet", kKeyNetAddress, "10.0.0", "\"NetAddress\" is no IPv4 address: \"10.0.0\""},
+      {"address", "ArtNet", kKeyNetAddress, "10.0.0",
+       "\"NetAddress\" is no IPv4 address: \"10.0.0\""},
       {"ArtNet universe", "ArtNet", kKeyNetUniverse, "32768",
        "\"NetUniverse\" is no universe 0..32767: \"32768\""},
       {"sACN universe", "sACN", kKeyNetUniverse, "0",
@@ -216,8 +223,8 @@ TEST_F(NetworkSettingsStoreTest, OnWritesTheKeysAndTheCidOnlyWhenSacnHasNone) {
                                "Write NetOutput=sACN", "Write NetAddress=", "Write NetUniverse=3"));
   log.clear();
   settings.Write("Show", "lv.so", sacn);
-  EXPECT_THAT(log, ElementsAre("Read NetSourceCID", "Write NetOutput=sACN", "Write NetAddress=",
-                               "Write NetUniverse=3"));
+  EXPECT_THAT(log, ElementsAre("Read NetSourceCID", "Write NetOutput=sACN",
+                               "Write NetAddress=", "Write NetUniverse=3"));
   EXPECT_EQ(cidsMade, 1);
   EXPECT_EQ(CidText(sacn.cid), "11111111-2222-4333-8444-555555555555");
 }
@@ -237,7 +244,7 @@ struct NetworkPlugin : TestPlugin {
 
 TEST(NetworkRoutingTest, InitReadsTheOutputAfterTheInterfaceKeysAndOpensItBeside) {
   NetworkPlugin p;
-  Plugin routed{p.state,          p.settings, p.transmitter,       p.pro,
+  Plugin routed{p.state,          p.settings, p.transmitter,     p.pro,
                 p.networkRouting, p.dialog,   &p.networkSettings};
   p.settings.Put("Show", "lv.so", kKeyDeviceType, "DMXUSBpro");
   clsOutputDriver driver(routed);

@@ -96,8 +96,7 @@ class DeviceDialogNetworkFltkTest : public ::testing::Test {
   NetworkOutputSettings networkSettings{
       settings, reports, [] { return *ReadCidText("11111111-2222-4333-8444-555555555555"); }};
   DeviceRouting routing{state, pro, openDmx, &link};
-  FltkDeviceDialog dialog{
-      {state, settings, routing, probes, reports, &networkSettings, &finder}};
+  FltkDeviceDialog dialog{{state, settings, routing, probes, reports, &networkSettings, &finder}};
   FakeTransmitter transmitter;
   Plugin plugin{state, settings, transmitter, pro, routing, dialog, &networkSettings};
   clsOutputDriver driver{plugin};
@@ -109,6 +108,7 @@ TEST_F(DeviceDialogNetworkFltkTest, TheButtonOpensTheNetworkWindowWithTheOutputI
   driver.Configure();
   EXPECT_THAT(TakeLog(), ElementsAre("CloseNetwork", "StopOpenDmx"));
   DeviceWindow& w = window();
+  w.optOpenDMXUSB().setonly();  // the load step leaves the widget selected
   EXPECT_EQ(w.chkArtNet().value(), 1);
   EXPECT_FALSE(w.frmNetwork().shown());
   w.cmdNetwork().do_callback();
@@ -130,11 +130,10 @@ TEST_F(DeviceDialogNetworkFltkTest, TheButtonOpensTheNetworkWindowWithTheOutputI
   w.cmdNetworkClose().do_callback();
   EXPECT_FALSE(net.shown());
   w.cmdOK().do_callback();
-  EXPECT_THAT(TakeLog(),
-              ElementsAre("Write DeviceType=OpenDMXUSB", "Read NetSourceCID",
-                          "Write NetSourceCID=11111111-2222-4333-8444-555555555555",
-                          "Write NetOutput=sACN", "Write NetAddress=", "Write NetUniverse=12",
-                          "OpenNetwork sACN", "StartOpenDmx"));
+  EXPECT_THAT(TakeLog(), ElementsAre("Write DeviceType=OpenDMXUSB", "Read NetSourceCID",
+                                     "Write NetSourceCID=11111111-2222-4333-8444-555555555555",
+                                     "Write NetOutput=sACN", "Write NetAddress=",
+                                     "Write NetUniverse=12", "OpenNetwork sACN", "StartOpenDmx"));
   EXPECT_EQ(link.opened.universe, 12);
 }
 
@@ -143,6 +142,7 @@ TEST_F(DeviceDialogNetworkFltkTest, FindNodesPickAndOkThroughTheToolkit) {
   TakeLog();
   DeviceWindow& w = window();
   EXPECT_EQ(w.chkArtNet().value(), 0);
+  w.optOpenDMXUSB().setonly();
   w.cmdNetwork().do_callback();
   w.cmdFindNodes().do_callback();
   EXPECT_THAT(TakeLog(), ElementsAre("FindNodes"));

@@ -78,11 +78,10 @@ TEST_F(DeviceFormNetworkTest, OkStoresTheTickedOutputAfterTheDeviceAndOpensItAtO
 
   view.network = {true, true, "", ""};
   form.cmdOK_Click();
-  EXPECT_THAT(TakeLog(),
-              ElementsAre("Write DeviceType=OpenDMXUSB", "Read NetSourceCID",
-                          "Write NetSourceCID=11111111-2222-4333-8444-555555555555",
-                          "Write NetOutput=sACN", "Write NetAddress=", "Write NetUniverse=1",
-                          "OpenNetwork sACN", "StartOpenDmx"));
+  EXPECT_THAT(TakeLog(), ElementsAre("Write DeviceType=OpenDMXUSB", "Read NetSourceCID",
+                                     "Write NetSourceCID=11111111-2222-4333-8444-555555555555",
+                                     "Write NetOutput=sACN", "Write NetAddress=",
+                                     "Write NetUniverse=1", "OpenNetwork sACN", "StartOpenDmx"));
   EXPECT_EQ(CidText(link.opened.cid), "11111111-2222-4333-8444-555555555555");
 }
 
@@ -137,7 +136,8 @@ TEST_F(DeviceFormNetworkTest, FindNodesListsEachOutputAndPickingOneFillsTheField
   EXPECT_EQ(view.network, (Fields{true, false, "10.77.0.1", "2"}));
   view.selectedNode = 2;
   form.lstNodes_Click();
-  EXPECT_EQ(view.network, (Fields{true, false, "10.77.0.9", "2"})) << "no output: the universe stays";
+  EXPECT_EQ(view.network, (Fields{true, false, "10.77.0.9", "2"}))
+      << "no output: the universe stays";
   EXPECT_THAT(TakeLog(), ElementsAre("FindNodes")) << "nothing stored or opened";
 
   finder.nodes.clear();
@@ -151,8 +151,7 @@ TEST_F(DeviceFormNetworkTest, FindNodesListsEachOutputAndPickingOneFillsTheField
 TEST_F(DeviceFormNetworkTest, FindNodesThatFailsSaysWhyAndListsNothing) {
   finder.FailOn("FindNodes", Failure(ErrorNumber::kNetworkSocketFailed, "port 6454 is taken"));
   form.cmdFindNodes_Click();
-  EXPECT_THAT(reports.messages,
-              ElementsAre("The network output cannot send: port 6454 is taken"));
+  EXPECT_THAT(reports.messages, ElementsAre("The network output cannot send: port 6454 is taken"));
   EXPECT_THAT(view.lstNodes, ElementsAre("No node answered"));
 }
 

@@ -81,7 +81,8 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
       RECT r{};
       GetWindowRect(c, &r);
       std::wstring caption = Text(c);
-      if (std::wstring(kind) == L"Edit") caption = edits++ == 0 ? L"txtNetAddress" : L"txtNetUniverse";
+      if (std::wstring(kind) == L"Edit")
+        caption = edits++ == 0 ? L"txtNetAddress" : L"txtNetUniverse";
       if (std::wstring(kind) == L"ListBox") caption = L"lstNodes";
       for (auto& ch : caption) ch = ch == L' ' ? L'_' : ch;
       std::printf("control %s %ld %ld\n", Utf8(caption).c_str(), (r.left + r.right) / 2,

@@ -24,8 +24,8 @@ r = d.SetChannel(2, 20)
 r = d.SetChannel(3, 30)
 r = d.SetChannel(512, 255)
 Expect "SetChannel", r & " " & Err.Number, "True 0"
-' Longer than the sender's frame time: the last state goes out.
-WScript.Sleep 300
+' Longer than the idle refresh: the last state goes out again.
+WScript.Sleep 1200
 r = d.Term
 Expect "Term", r & " " & Err.Number, "False 0"
 Set d = Nothing
