@@ -31,13 +31,20 @@ lumivane_library(lumivane_windows_parts
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp
   opendmx/d2xx_win32.cpp
+  network/name_text.cpp
+  network/artnet_packets.cpp
+  network/sacn_packets.cpp
+  network/network_sender.cpp
+  network/node_finder.cpp
+  network/udp_socket_win32.cpp
   ui/port_text.cpp
   ui/device_form.cpp
   ui/user_reports_win32.cpp
   ui/device_dialog_win32.cpp)
 target_compile_definitions(lumivane_windows_parts PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN
   NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(lumivane_windows_parts PUBLIC lumivane_core user32 gdi32 comctl32 advapi32)
+target_link_libraries(lumivane_windows_parts PUBLIC lumivane_core user32 gdi32 comctl32 advapi32
+  ws2_32)
 
 # The type library, its C header and GUIDs, one set per bitness in the build.
 set(LUMIVANE_IDL ${PROJECT_SOURCE_DIR}/com/lumivane.idl)

@@ -47,5 +47,6 @@ extern const Command kPortsCommand;
 extern const Command kSimulateCommand;
 extern const Command kConfigureCommand;
 extern const Command kNodesCommand;
+extern const Command kReceiveCommand;
 
 }  // namespace lumivane::host

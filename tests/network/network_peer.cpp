@@ -27,22 +27,20 @@
 #include "network/node_finder.h"
 #include "network/udp_socket_posix.h"
 #include "posix/clock_posix.h"
+#include "tests/network/wire_pattern.h"
 
 namespace lumivane {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The level of a channel in push k: every push differs in every channel.
-uint8_t Level(int channel, int push) {
-  return static_cast<uint8_t>((channel * 3 + push * 11) % 256);
-}
+using test::WireLevel;
 
 std::string ExpectedHex(int push) {
   std::string hex;
   char byte[3];
   for (int channel = 1; channel <= kChannelCount; ++channel) {
-    std::snprintf(byte, sizeof byte, "%02x", Level(channel, push));
+    std::snprintf(byte, sizeof byte, "%02x", WireLevel(channel, push));
     hex += byte;
   }
   return hex;
@@ -82,7 +80,7 @@ int Send(const std::vector<std::string>& args) {
   sender.OpenNetwork(settings);
   for (int push = 1; push <= pushes; ++push) {
     Universe universe;
-    for (int channel = 1; channel <= kChannelCount; ++channel) universe[channel] = Level(channel, push);
+    for (int channel = 1; channel <= kChannelCount; ++channel) universe[channel] = WireLevel(channel, push);
     sender.PushNetworkUniverse(universe);
     std::this_thread::sleep_for(30ms);  // above the frame time: each push its packet
   }
