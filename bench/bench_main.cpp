@@ -16,9 +16,10 @@ namespace {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: lumivane-bench [--quick] [--fade-only] [--markdown FILE]\n"
+               "usage: lumivane-bench [--quick] [--fade-only | --network-only] [--markdown FILE]\n"
                "Measures the plug-in's figures and prints one table.\n"
-               "--fade-only measures the full-universe fade alone.\n");
+               "--fade-only measures the full-universe fade alone, --network-only the\n"
+               "network sender alone.\n");
 }
 
 }  // namespace
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
       options.minSeconds = 0.05;
     } else if (std::strcmp(argv[i], "--fade-only") == 0) {
       options.fadeOnly = true;
+    } else if (std::strcmp(argv[i], "--network-only") == 0) {
+      options.networkOnly = true;
     } else if (std::strcmp(argv[i], "--markdown") == 0 && i + 1 < argc) {
       markdownPath = argv[++i];
     } else {

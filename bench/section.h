@@ -10,8 +10,9 @@
 namespace lumivane::bench {
 
 struct BenchOptions {
-  bool quick = false;     // smaller counts, for trying the bench out; not for the record
-  bool fadeOnly = false;  // the fade's rows alone, for working on the link; not for the record
+  bool quick = false;        // smaller counts, for trying the bench out; not for the record
+  bool fadeOnly = false;     // the fade's rows alone, for working on the link; not for the record
+  bool networkOnly = false;  // the network sender's rows alone
   int repetitions = 7;
   double minSeconds = 0.2;
   // Scales a count of calls or frames down in quick runs.

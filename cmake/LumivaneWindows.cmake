@@ -27,6 +27,7 @@ lumivane_library(lumivane_windows_parts
   prowidget/reply_parser.cpp
   prowidget/serial_steps.cpp
   prowidget/pro_widget_probe.cpp
+  prowidget/overlapped_io_win32.cpp
   prowidget/serial_port_win32.cpp
   opendmx/dmx_transmitter.cpp
   opendmx/open_dmx_link.cpp

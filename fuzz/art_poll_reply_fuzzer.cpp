@@ -27,11 +27,16 @@ bool CleanUtf8(const std::string& text) {
     const uint8_t b = s[i];
     uint32_t cp = 0;
     size_t len = 0;
-    if (b < 0x80) cp = b, len = 1;
-    else if (b >= 0xC2 && b <= 0xDF) cp = b & 0x1Fu, len = 2;
-    else if (b >= 0xE0 && b <= 0xEF) cp = b & 0x0Fu, len = 3;
-    else if (b >= 0xF0 && b <= 0xF4) cp = b & 0x07u, len = 4;
-    else return false;
+    if (b < 0x80)
+      cp = b, len = 1;
+    else if (b >= 0xC2 && b <= 0xDF)
+      cp = b & 0x1Fu, len = 2;
+    else if (b >= 0xE0 && b <= 0xEF)
+      cp = b & 0x0Fu, len = 3;
+    else if (b >= 0xF0 && b <= 0xF4)
+      cp = b & 0x07u, len = 4;
+    else
+      return false;
     if (i + len > n) return false;
     for (size_t k = 1; k < len; ++k) {
       if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -53,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!node) {
     std::vector<uint8_t> longer(data, data + size);
     longer.resize(size + 64, 0xFF);
-    if (size >= 194) FUZZ_CHECK(!ParseArtPollReply(longer));  // refused for its header, not its size
+    if (size >= 194)
+      FUZZ_CHECK(!ParseArtPollReply(longer));  // refused for its header, not its size
     return 0;
   }
   FUZZ_CHECK(size >= 194);

@@ -80,7 +80,8 @@ UniqueFd Listen(const std::string& address, uint16_t port) {
   local.sin_port = htons(port);
   inet_pton(AF_INET, address.c_str(), &local.sin_addr);
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    std::fprintf(stderr, "cannot listen on %s:%u: %s\n", address.c_str(), port, std::strerror(errno));
+    std::fprintf(stderr, "cannot listen on %s:%u: %s\n", address.c_str(), port,
+                 std::strerror(errno));
     return UniqueFd();
   }
   return fd;
@@ -103,7 +104,7 @@ int RunReceive(const HostOptions&, const Arguments& args) {
   const auto options = Parse(args);
   if (!options) return kExitUsage;
   std::array<UniqueFd, 2> sockets{Listen(options->address, options->artNetPort),
-                                         Listen(options->address, options->sacnPort)};
+                                  Listen(options->address, options->sacnPort)};
   if (!sockets[0] || !sockets[1]) return kExitCallFailed;
   std::printf("receiving Art-Net on %s:%u and sACN on %s:%u\n", options->address.c_str(),
               options->artNetPort, options->address.c_str(), options->sacnPort);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -45,6 +46,19 @@ std::optional<int16_t> StoredPort(const HostSession& session) {
   return port;
 }
 
+// The test passes when a widget message came back: the result line then
+// holds the parser's code, negative for a reply that was none. It stays
+// empty when the port did not open and reads "Nothing Recieved" when no
+// reply came.
+bool WidgetAnswered(const std::string& result) {
+  const char* first = result.data();
+  const char* last = first + result.size();
+  while (first != last && *first == ' ') ++first;  // the code's sign column
+  int code = -1;
+  const auto [end, error] = std::from_chars(first, last, code);
+  return first != last && error == std::errc() && end == last && code >= 0;
+}
+
 int RunTest(const HostOptions& options, const Arguments& args) {
   if (args.size() > 1) {
     std::fprintf(stderr, "usage: test [PORT]\n");
@@ -70,7 +84,7 @@ int RunTest(const HostOptions& options, const Arguments& args) {
     std::fprintf(stderr, "test failed with %d: %s\n", status, session.library->error_description());
     return kExitCallFailed;
   }
-  return kExitOk;
+  return WidgetAnswered(display.result()) ? kExitOk : kExitCallFailed;
 }
 
 }  // namespace
@@ -89,6 +103,10 @@ const Command kTestCommand{
     "a widget message) or 'Nothing Recieved'. A port that does not open is\n"
     "reported as the dialog reports it:\n"
     "  Failed to open USB DMX Pro on comm port:  PORT\n"
+    "Exit status: 0 when a widget answered (a code of 0 or more); 1 when\n"
+    "the port did not open, nothing was received, the reply was not a\n"
+    "widget message (a negative code) or the stored comPort does not read;\n"
+    "2 when PORT is not a port number.\n"
     "example: lumivane-host test 3\n",
     RunTest};
 

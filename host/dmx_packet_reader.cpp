@@ -39,7 +39,8 @@ std::optional<ReceivedUniverse> ReadSacn(std::span<const uint8_t> d) {
   if (Get16(d, 0) != 0x0010 || Get32(d, 18) != 4 || Get32(d, 40) != 2) return std::nullopt;
   if (d[117] != 0x02 || d[118] != 0xA1) return std::nullopt;
   const uint16_t count = Get16(d, 123);  // the start code and the levels
-  if (count < 1 || count > 513 || d.size() < kValues + count || d[kValues] != 0) return std::nullopt;
+  if (count < 1 || count > 513 || d.size() < kValues + count || d[kValues] != 0)
+    return std::nullopt;
   ReceivedUniverse u;
   u.protocol = ReceivedUniverse::Protocol::kSacn;
   u.sequence = d[111];

@@ -54,11 +54,11 @@ constexpr std::array<uint8_t, 14> kPoll = MakePoll();
 
 ArtDmxPacket::ArtDmxPacket(uint16_t portAddress) {
   PutHeader(bytes_, kOpDmx);
-  bytes_[12] = 0;                                         // Sequence, set per packet
-  bytes_[13] = 0;                                         // Physical
-  bytes_[14] = static_cast<uint8_t>(portAddress & 0xFF);  // SubUni
+  bytes_[12] = 0;                                                // Sequence, set per packet
+  bytes_[13] = 0;                                                // Physical
+  bytes_[14] = static_cast<uint8_t>(portAddress & 0xFF);         // SubUni
   bytes_[15] = static_cast<uint8_t>((portAddress >> 8) & 0x7F);  // Net
-  bytes_[16] = static_cast<uint8_t>(kChannelCount >> 8);  // Length, big-endian
+  bytes_[16] = static_cast<uint8_t>(kChannelCount >> 8);         // Length, big-endian
   bytes_[17] = static_cast<uint8_t>(kChannelCount & 0xFF);
 }
 
@@ -82,7 +82,8 @@ std::optional<FoundNode> ParseArtPollReply(std::span<const uint8_t> datagram) {
   FoundNode node;
   std::copy_n(datagram.begin() + kReplyAddress, 4, node.address.begin());
   node.name = NameFromField(datagram.subspan(kReplyLongName, kLongNameSize));
-  if (node.name.empty()) node.name = NameFromField(datagram.subspan(kReplyShortName, kShortNameSize));
+  if (node.name.empty())
+    node.name = NameFromField(datagram.subspan(kReplyShortName, kShortNameSize));
 
   const uint16_t net = datagram[kReplyNetSwitch] & 0x7F;
   const uint16_t subNet = datagram[kReplySubSwitch] & 0x0F;

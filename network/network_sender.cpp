@@ -48,12 +48,12 @@ void NetworkSender::OpenNetwork(const NetworkSettings& settings) {
     destination_ = {*settings.address, kArtNetPort};
   } else {
     if (settings.universe < kLowestSacnUniverse || settings.universe > kHighestSacnUniverse) {
-      reports_.ShowMessage(SocketFailureText("the sACN universe " +
-                                             std::to_string(settings.universe) +
-                                             " is outside 1..63999"));
+      reports_.ShowMessage(SocketFailureText(
+          "the sACN universe " + std::to_string(settings.universe) + " is outside 1..63999"));
       return;
     }
-    packet_ = std::make_unique<SacnDataPacket>(settings.universe, settings.cid, settings.sourceName);
+    packet_ =
+        std::make_unique<SacnDataPacket>(settings.universe, settings.cid, settings.sourceName);
     destination_ = {settings.address.value_or(SacnMulticastAddress(settings.universe)), kSacnPort};
   }
 
@@ -79,16 +79,18 @@ void NetworkSender::CloseNetwork() {
 
 void NetworkSender::PushNetworkUniverse(const Universe& data) {
   std::optional<std::string> failure;
+  bool wake = false;
   {
     std::lock_guard lock(mutex_);
     if (thread_.joinable()) {
       const auto levels = data.levels();
       std::copy(levels.begin(), levels.end(), waiting_.begin());
       universeWaiting_ = true;
+      wake = awaitingUniverse_;
     }
     failure = std::exchange(failure_, std::nullopt);
   }
-  wake_.notify_one();
+  if (wake) wake_.notify_one();
   if (failure) reports_.ShowMessage(*failure);
 }
 
@@ -121,12 +123,17 @@ void NetworkSender::Run() {
   for (;;) {
     {
       std::unique_lock lock(mutex_);
+      // Only a sender waiting for a universe is woken by a push: while it
+      // waits out a frame time, pushes just replace the waiting one.
       if (!haveUniverse) {
+        awaitingUniverse_ = true;
         while (!clock_.WaitUntil(wake_, lock, clock_.Now() + timing_.refresh, work)) {
         }
       } else if (!clock_.WaitUntil(wake_, lock, earliest, stopping)) {
+        awaitingUniverse_ = true;
         clock_.WaitUntil(wake_, lock, refreshAt, work);
       }
+      awaitingUniverse_ = false;
       if (stopRequested_) break;
       if (universeWaiting_) {
         current_ = waiting_;

@@ -75,14 +75,15 @@ class NetworkSender final : public NetworkLink {
   const SenderTiming timing_;
 
   UdpEndpoint destination_;
-  std::unique_ptr<UniversePacket> packet_;  // the sender thread's while it runs
-  std::unique_ptr<UdpSocket> socket_;       // the sender thread's while it runs
+  std::unique_ptr<UniversePacket> packet_;        // the sender thread's while it runs
+  std::unique_ptr<UdpSocket> socket_;             // the sender thread's while it runs
   std::array<uint8_t, kChannelCount> current_{};  // the sender thread's: last taken
 
   std::mutex mutex_;  // guards the fields below it
   std::condition_variable wake_;
   std::array<uint8_t, kChannelCount> waiting_{};
   bool universeWaiting_ = false;
+  bool awaitingUniverse_ = false;  // the sender waits for a push, not for the clock
   bool stopRequested_ = false;
   std::optional<std::string> failure_;  // to show on the host's thread
   bool failureKept_ = false;            // since the last packet that went out

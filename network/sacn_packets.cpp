@@ -58,10 +58,10 @@ SacnDataPacket::SacnDataPacket(uint16_t universe, const NetworkSettings::Cid& ci
   Put16(bytes, 113, universe);
   // DMP layer.
   PutFlagsAndLength(bytes, kDmpLayer);
-  bytes[117] = 0x02;       // VECTOR_DMP_SET_PROPERTY
-  bytes[118] = 0xA1;       // address and data type
-  Put16(bytes, 119, 0);    // first property address
-  Put16(bytes, 121, 1);    // address increment
+  bytes[117] = 0x02;     // VECTOR_DMP_SET_PROPERTY
+  bytes[118] = 0xA1;     // address and data type
+  Put16(bytes, 119, 0);  // first property address
+  Put16(bytes, 121, 1);  // address increment
   Put16(bytes, 123, 1 + kChannelCount);
   bytes[125] = 0;  // start code: dimmer levels
 }

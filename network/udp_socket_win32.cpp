@@ -21,17 +21,28 @@ std::string AddressText(const UdpEndpoint& endpoint) {
 // Winsock's own names for the failures a sender meets; the number for the rest.
 std::string ErrorText(int error) {
   switch (error) {
-    case WSAENETUNREACH: return "Network is unreachable";
-    case WSAEHOSTUNREACH: return "No route to host";
-    case WSAENETDOWN: return "Network is down";
-    case WSAEACCES: return "Permission denied";
-    case WSAEADDRINUSE: return "Address already in use";
-    case WSAEADDRNOTAVAIL: return "Cannot assign requested address";
-    case WSAENOBUFS: return "No buffer space available";
-    case WSAEWOULDBLOCK: return "Resource temporarily unavailable";
-    case WSAEMFILE: return "Too many open sockets";
-    case WSANOTINITIALISED: return "Winsock is not started";
-    default: return "Winsock error " + std::to_string(error);
+    case WSAENETUNREACH:
+      return "Network is unreachable";
+    case WSAEHOSTUNREACH:
+      return "No route to host";
+    case WSAENETDOWN:
+      return "Network is down";
+    case WSAEACCES:
+      return "Permission denied";
+    case WSAEADDRINUSE:
+      return "Address already in use";
+    case WSAEADDRNOTAVAIL:
+      return "Cannot assign requested address";
+    case WSAENOBUFS:
+      return "No buffer space available";
+    case WSAEWOULDBLOCK:
+      return "Resource temporarily unavailable";
+    case WSAEMFILE:
+      return "Too many open sockets";
+    case WSANOTINITIALISED:
+      return "Winsock is not started";
+    default:
+      return "Winsock error " + std::to_string(error);
   }
 }
 
@@ -72,9 +83,9 @@ class Win32UdpSocket final : public UdpSocket {
     if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) return std::nullopt;
     sockaddr_in address{};
     int length = sizeof address;
-    const int received = ::recvfrom(socket_, reinterpret_cast<char*>(buffer.data()),
-                                    static_cast<int>(buffer.size()), 0,
-                                    reinterpret_cast<sockaddr*>(&address), &length);
+    const int received =
+        ::recvfrom(socket_, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()),
+                   0, reinterpret_cast<sockaddr*>(&address), &length);
     // A datagram larger than the buffer arrives cut (WSAEMSGSIZE); other
     // errors are ICMP news of earlier sends.
     if (received == SOCKET_ERROR) {
@@ -116,17 +127,19 @@ std::unique_ptr<UdpSocket> Win32UdpNetwork::OpenUdp(const UdpOptions& options) {
     ThrowSocket("cannot make the socket non-blocking", WSAGetLastError());
   }
   const BOOL on = TRUE;
-  if (::setsockopt(raw, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+  if (::setsockopt(raw, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) !=
+      0) {
     ThrowSocket("cannot allow broadcast", WSAGetLastError());
   }
-  if (options.reuseAddress &&
-      ::setsockopt(raw, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+  if (options.reuseAddress && ::setsockopt(raw, SOL_SOCKET, SO_REUSEADDR,
+                                           reinterpret_cast<const char*>(&on), sizeof on) != 0) {
     ThrowSocket("cannot share the port", WSAGetLastError());
   }
   if (options.localPort != 0) {
     const sockaddr_in local = ToSockaddr({{0, 0, 0, 0}, options.localPort});
     if (::bind(raw, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-      ThrowSocket("cannot listen on UDP port " + std::to_string(options.localPort), WSAGetLastError());
+      ThrowSocket("cannot listen on UDP port " + std::to_string(options.localPort),
+                  WSAGetLastError());
     }
   }
   return socket;

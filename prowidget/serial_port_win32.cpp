@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/failure.h"
@@ -44,6 +45,12 @@ bool IsDeviceGone(DWORD error) {
   }
 }
 
+// How a driver's own write timeout may come back (some report the
+// timeout status as a failure, not as a short write).
+bool IsTimeout(DWORD error) {
+  return error == WAIT_TIMEOUT || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
+}
+
 HANDLE H(void* handle) {
   return static_cast<HANDLE>(handle);
 }
@@ -80,7 +87,7 @@ void SerialPortWin32::Open() {
   if (PortOpen()) throw Failure(ErrorNumber::kPortAlreadyOpen);
   gone_ = false;
   HANDLE h = CreateFileW(DeviceName(commPort_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     throw Failure(OpenErrorNumber(error), Why(commPort_, error));
@@ -109,8 +116,8 @@ void SerialPortWin32::Open() {
   dcb.fRtsControl = RTS_CONTROL_ENABLE;
   dcb.fAbortOnError = FALSE;
   if (!SetCommState(h, &dcb)) fail(GetLastError());
-  // Reads return at once with what is there; writes give up after the
-  // write timeout, so a stalled device cannot hold the host's thread.
+  // Reads return at once with what is there; the driver ends a write after
+  // the write timeout too, beside our own wait for it.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   timeouts.ReadTotalTimeoutMultiplier = 0;
@@ -127,10 +134,16 @@ void SerialPortWin32::Open() {
 void SerialPortWin32::Close() noexcept {
   if (handle_ == nullptr) return;
   // The last frame may still be on its way: give it the write timeout to
-  // leave. What is left then stays with the driver; nothing is purged.
+  // leave. Then a write still pending is cancelled; what the driver queued
+  // stays with it, nothing is purged.
   if (!gone_) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(writeTimeout_.count());
-    for (;;) {
+    if (write_.pending()) {
+      const ULONGLONG now = GetTickCount64();
+      DWORD done = 0;
+      write_.Wait(H(handle_), now < deadline ? static_cast<DWORD>(deadline - now) : 0, done);
+    }
+    while (!write_.pending()) {
       DWORD errors = 0;
       COMSTAT status{};
       if (!ClearCommError(H(handle_), &errors, &status) || status.cbOutQue == 0) break;
@@ -138,6 +151,7 @@ void SerialPortWin32::Close() noexcept {
       Sleep(2);
     }
   }
+  write_.Cancel(H(handle_));
   CloseHandle(H(handle_));
   handle_ = nullptr;
   receivedCount_ = 0;
@@ -158,42 +172,103 @@ void SerialPortWin32::RequireOpen() const {
   if (!PortOpen()) throw Failure(ErrorNumber::kPortNotOpen);
 }
 
+void SerialPortWin32::Written(DWORD result, DWORD done, size_t size) {
+  if (result != ERROR_SUCCESS && !IsTimeout(result)) Fail(result, "write");
+  // A write that took less timed out in the driver: the device stopped
+  // taking data. The frames still queued are stale by then; each carries
+  // the whole universe and the next will too.
+  if (done < size) {
+    PurgeComm(H(handle_), PURGE_TXCLEAR);
+    throw Failure(ErrorNumber::kPortWriteTimedOut);
+  }
+}
+
+void SerialPortWin32::FinishWrite() {
+  if (!write_.pending()) return;
+  const ULONGLONG deadline = write_.startedAt() + static_cast<ULONGLONG>(writeTimeout_.count());
+  const ULONGLONG now = GetTickCount64();
+  DWORD done = 0;
+  const DWORD result =
+      write_.Wait(H(handle_), now < deadline ? static_cast<DWORD>(deadline - now) : 0, done);
+  if (result == ERROR_IO_INCOMPLETE) {
+    write_.Cancel(H(handle_));
+    PurgeComm(H(handle_), PURGE_TXCLEAR);
+    throw Failure(ErrorNumber::kPortWriteTimedOut);
+  }
+  Written(result, done, write_.size());
+}
+
 void SerialPortWin32::Output(std::string_view data) {
   RequireOpen();
-  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(writeTimeout_.count());
-  while (!data.empty()) {
-    DWORD written = 0;
-    const DWORD chunk = static_cast<DWORD>(data.size());
-    if (!WriteFile(H(handle_), data.data(), chunk, &written, nullptr)) {
-      Fail(GetLastError(), "write");
-    }
-    data.remove_prefix(written);
-    // A write that took less timed out: the device stopped taking data.
-    // The frames still queued are stale by then; each carries the whole
-    // universe and the next will too.
-    if (!data.empty() && (written == 0 || GetTickCount64() >= deadline)) {
-      PurgeComm(H(handle_), PURGE_TXCLEAR);
-      throw Failure(ErrorNumber::kPortWriteTimedOut);
-    }
+  FinishWrite();
+  DWORD done = 0;
+  const DWORD result = write_.StartWrite(H(handle_), data, done);
+  if (result == ERROR_IO_PENDING) {
+    FinishWrite();
+  } else {
+    Written(result, done, data.size());
   }
+}
+
+size_t SerialPortWin32::OutputWithoutWaiting(std::string_view data) {
+  RequireOpen();
+  if (write_.pending()) {
+    DWORD done = 0;
+    const DWORD result = write_.Wait(H(handle_), 0, done);
+    // The line has not taken the last write yet: it takes nothing now.
+    if (result == ERROR_IO_INCOMPLETE) {
+      // Unless that write outlived the write timeout: then it fails here.
+      if (GetTickCount64() - write_.startedAt() >= static_cast<ULONGLONG>(writeTimeout_.count())) {
+        FinishWrite();
+      }
+      return 0;
+    }
+    Written(result, done, write_.size());
+  }
+  DWORD done = 0;
+  const DWORD result = write_.StartWrite(H(handle_), data, done);
+  // Pending, the write is the driver's and ours until it completes; the
+  // next write waits for it and hears of its failure.
+  if (result != ERROR_IO_PENDING) Written(result, done, data.size());
+  return data.size();
+}
+
+size_t SerialPortWin32::OutputQueueBytes() {
+  if (!PortOpen()) return 0;
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(H(handle_), &errors, &status)) return 0;
+  return status.cbOutQue;
 }
 
 void SerialPortWin32::Receive() {
   RequireOpen();
-  // Clears a line error, which would stop every read until cleared.
-  DWORD errors = 0;
-  if (!ClearCommError(H(handle_), &errors, nullptr)) Fail(GetLastError(), "read");
   // A device that floods the line cannot keep us here: at most this much
   // is read (and what does not fit dropped) per call.
   constexpr DWORD kMostPerCall = 64 * 1024;
   std::array<char, 4096> overflow;
   for (DWORD total = 0; total < kMostPerCall;) {
+    // Also clears a line error, which would stop every read until cleared.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(H(handle_), &errors, &status)) Fail(GetLastError(), "read");
+    if (status.cbInQue == 0) return;
     char* into = received_.data() + receivedCount_;
     DWORD room = static_cast<DWORD>(received_.size() - receivedCount_);
     const bool full = room == 0;
     if (full) into = overflow.data(), room = static_cast<DWORD>(overflow.size());
+    // Only what is there: an overlapped read may otherwise stay pending
+    // for more, whatever the read timeouts say.
     DWORD got = 0;
-    if (!ReadFile(H(handle_), into, room, &got, nullptr)) Fail(GetLastError(), "read");
+    DWORD result = read_.StartRead(H(handle_), into, std::min(room, status.cbInQue), got);
+    if (result == ERROR_IO_PENDING) {
+      result = read_.Wait(H(handle_), static_cast<DWORD>(writeTimeout_.count()), got);
+      if (result == ERROR_IO_INCOMPLETE) {
+        read_.Cancel(H(handle_));
+        throw Failure(ErrorNumber::kPortReadFailed, Why(commPort_, WAIT_TIMEOUT));
+      }
+    }
+    if (result != ERROR_SUCCESS) Fail(result, "read");
     if (got == 0) return;
     if (!full) receivedCount_ += got;
     total += got;

@@ -2,6 +2,8 @@
 #include "ui/device_dialog_win32.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <exception>
 #include <string>
@@ -90,7 +92,9 @@ class Win32DeviceDialog::Window final : public DeviceView {
 
   // DeviceView
   void AddListEntry(std::string_view text) override {
-    SendMessageW(devList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+    const std::wstring entry = Wide(text);
+    SendMessageW(devList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    WidenList(entry);
   }
   void SetLastEntryItemData(int32_t data) override {
     const LRESULT count = SendMessageW(devList_, LB_GETCOUNT, 0, 0);
@@ -152,6 +156,13 @@ class Win32DeviceDialog::Window final : public DeviceView {
   void Run(Handler handler);
   void Destroy();
   static void ExcludeOverlap(HWND control, HWND over);
+  // The list keeps its designed size: an entry wider than the box scrolls
+  // sideways, and the row under the pointer shows whole as its tooltip.
+  void WidenList(const std::wstring& entry);
+  void AddListTip(HINSTANCE module);
+  static LRESULT CALLBACK ListProcedure(HWND list, UINT message, WPARAM w, LPARAM l, UINT_PTR,
+                                        DWORD_PTR self);
+  void GiveListTipText(NMTTDISPINFOW& request);
 
   DeviceForm form_;
   UserReports& reports_;
@@ -162,6 +173,10 @@ class Win32DeviceDialog::Window final : public DeviceView {
   HWND txtNetAddress_ = nullptr, txtNetUniverse_ = nullptr, lstNodes_ = nullptr;
   bool networkPlaced_ = false;
   HFONT dialogFont_ = nullptr, infoFont_ = nullptr;
+  HWND listTip_ = nullptr;
+  int listExtent_ = 0;    // the widest entry's width, in pixels
+  int tipRow_ = -1;       // the row under the pointer
+  std::wstring tipText_;  // lent to the tooltip until it asks again
   HHOOK hook_ = nullptr;
   int dpiX_ = 96, dpiY_ = 96;
   static thread_local Window* tHooked;
@@ -232,8 +247,10 @@ void Win32DeviceDialog::Window::Create() {
   lblinfo_ = Control(L"STATIC", L"Info", SS_NOPREFIX | SS_LEFTNOWORDWRAP, kLblInfo,
                      {180, 75, 3765, 270}, false);
   SendMessageW(lblinfo_, WM_SETFONT, reinterpret_cast<WPARAM>(infoFont_), FALSE);
-  devList_ = Control(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT,
+  devList_ = Control(L"LISTBOX", L"",
+                     WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT,
                      kDevList, {2220, 570, 1500, 1425}, true);
+  AddListTip(module);
   Control(L"BUTTON", L"Test", BS_PUSHBUTTON | WS_TABSTOP, kCmdTest, {345, 1215, 1020, 360}, true);
   lblResult_ = Control(L"STATIC", L"Test Result", SS_NOPREFIX | SS_LEFTNOWORDWRAP, kLblResult,
                        {165, 1755, 1905, 315}, true);
@@ -328,6 +345,67 @@ void Win32DeviceDialog::Window::ExcludeOverlap(HWND control, HWND over) {
   SetWindowRgn(control, region, FALSE);  // the window owns the region now
 }
 
+void Win32DeviceDialog::Window::WidenList(const std::wstring& entry) {
+  HDC dc = GetDC(devList_);
+  if (dc == nullptr) return;
+  const HGDIOBJ old = SelectObject(dc, dialogFont_);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, entry.c_str(), static_cast<int>(entry.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(devList_, dc);
+  // The list draws its entries a few pixels in from the edge.
+  const int width = size.cx + 2 * GetSystemMetrics(SM_CXEDGE) + 2;
+  if (width <= listExtent_) return;
+  listExtent_ = width;
+  SendMessageW(devList_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+}
+
+void Win32DeviceDialog::Window::AddListTip(HINSTANCE module) {
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&classes);
+  listTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, module, nullptr);
+  if (listTip_ == nullptr) return;  // the list still scrolls
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V1_SIZE;  // understood by every version of the controls
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(devList_);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(listTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SetWindowSubclass(devList_, ListProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+// Follows the pointer from row to row, so the tip shows the row it is on.
+LRESULT CALLBACK Win32DeviceDialog::Window::ListProcedure(HWND list, UINT message, WPARAM w,
+                                                          LPARAM l, UINT_PTR, DWORD_PTR self) {
+  auto& window = *reinterpret_cast<Window*>(self);
+  if (message == WM_MOUSEMOVE) {
+    const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, l);
+    const int row = HIWORD(hit) == 0 ? static_cast<int>(LOWORD(hit)) : -1;
+    if (row != window.tipRow_) {
+      window.tipRow_ = row;
+      SendMessageW(window.listTip_, TTM_POP, 0, 0);  // asks for the new row's text
+    }
+  } else if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(list, ListProcedure, 0);
+  }
+  return DefSubclassProc(list, message, w, l);
+}
+
+void Win32DeviceDialog::Window::GiveListTipText(NMTTDISPINFOW& request) {
+  tipText_.clear();
+  const LRESULT length = tipRow_ < 0 ? LB_ERR : SendMessageW(devList_, LB_GETTEXTLEN, tipRow_, 0);
+  if (length != LB_ERR) {
+    tipText_.assign(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(devList_, LB_GETTEXT, tipRow_, reinterpret_cast<LPARAM>(tipText_.data()));
+    tipText_.resize(static_cast<size_t>(length));
+  }
+  // An empty text shows no tip: off the rows there is none.
+  request.lpszText = tipText_.data();
+}
+
 void Win32DeviceDialog::Window::Present() {
   ShowWindow(window_, SW_SHOWNORMAL);
   SetForegroundWindow(window_);
@@ -379,6 +457,13 @@ LRESULT Win32DeviceDialog::Window::Handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case DM_GETDEFID:
       return MAKELRESULT(kOk, DC_HASDEFID);
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(l);
+      if (header->hwndFrom == listTip_ && header->code == TTN_GETDISPINFOW) {
+        GiveListTipText(*reinterpret_cast<NMTTDISPINFOW*>(l));
+      }
+      return 0;
+    }
     case WM_COMMAND:
       if (HIWORD(w) == BN_CLICKED) {
         switch (LOWORD(w)) {

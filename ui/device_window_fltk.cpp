@@ -9,6 +9,7 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/fl_draw.H>
 
 #include <cstdint>
@@ -121,6 +122,45 @@ class ClickOption final : public Fl_Round_Button {
   }
 };
 
+// The list of ports found keeps its designed size, narrower than a widget's
+// entry: it scrolls sideways, and the row under the pointer shows whole as
+// its tooltip.
+class ScanList final : public Fl_Hold_Browser {
+ public:
+  ScanList(int x, int y, int w, int h, const char* label) : Fl_Hold_Browser(x, y, w, h, label) {
+    has_scrollbar(BOTH);  // each only when needed
+  }
+
+  int handle(int event) override {
+    const int handled = Fl_Hold_Browser::handle(event);
+    if (event == FL_ENTER || event == FL_MOVE) {
+      TipRowUnderPointer();
+      return 1;  // keeps the moves coming
+    }
+    if (event == FL_LEAVE) tooltip(nullptr);
+    return handled;
+  }
+
+ private:
+  void TipRowUnderPointer() {
+    void* row = find_item(Fl::event_y());
+    const char* text = row != nullptr ? item_text(row) : nullptr;
+    if (text == nullptr || *text == '\0') {
+      tooltip(nullptr);
+      Fl_Tooltip::enter_area(this, 0, 0, w(), h(), nullptr);
+      return;
+    }
+    // The entries stay until the dialog goes, so the tip can point at one.
+    if (tooltip() == text) return;
+    tooltip(text);
+    int boxX = 0, boxY = 0, boxW = 0, boxH = 0;
+    bbox(boxX, boxY, boxW, boxH);
+    const int rowHeight = item_height(row);
+    const int rowTop = Fl::event_y() - (Fl::event_y() - boxY + position()) % rowHeight;
+    Fl_Tooltip::enter_area(this, 0, rowTop - y(), w(), rowHeight, text);
+  }
+};
+
 }  // namespace
 
 DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
@@ -165,13 +205,11 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   lblinfo_ = MakeLabel(ToPixels({180, 75, 3765, 270}), "Info", FL_HELVETICA_BOLD);
   info_ = "Info";
 
-  devList_ = Make<Fl_Hold_Browser>(ToPixels({2220, 570, 1500, 1425}, kFrame1));
+  devList_ = Make<ScanList>(ToPixels({2220, 570, 1500, 1425}, kFrame1));
   devList_->textsize(kFontSize);
   // Entries are shown as they are: no '@' formatting codes, no columns.
   devList_->format_char(0);
   devList_->column_char(0);
-  // Long entries are clipped, not scrolled sideways.
-  devList_->has_scrollbar(Fl_Browser_::VERTICAL);
 
   cmdTest_ = Make<Fl_Button>(ToPixels({345, 1215, 1020, 360}, kFrame1), "Test");
   cmdTest_->callback(Dispatch, &events_.cmdTestClick);

@@ -19,7 +19,8 @@ using Bytes = std::vector<uint8_t>;
 
 Universe Ramp() {
   Universe universe;
-  for (int channel = 1; channel <= kChannelCount; ++channel) universe[channel] = static_cast<uint8_t>(channel);
+  for (int channel = 1; channel <= kChannelCount; ++channel)
+    universe[channel] = static_cast<uint8_t>(channel);
   return universe;
 }
 
@@ -31,7 +32,8 @@ Bytes ArtDmx() {
 
 Bytes Sacn(bool terminated) {
   SacnDataPacket packet(63999, {}, "Desk");
-  const auto bytes = terminated ? packet.BuildTermination(Ramp().levels()) : packet.Build(Ramp().levels());
+  const auto bytes =
+      terminated ? packet.BuildTermination(Ramp().levels()) : packet.Build(Ramp().levels());
   return {bytes.begin(), bytes.end()};
 }
 
@@ -76,11 +78,12 @@ TEST(DmxPacketReader, RefusesWhatIsNoWellFormedDmxPacket) {
   const auto art = ArtDmx();
   auto sacnVector = Sacn(false);
   sacnVector[21] = 8;  // an extended (sync, discovery) packet
-  for (const Case& c : {Case{"empty", {}}, Case{"Art-Net cut short", artShort},
-                        Case{"Art-Net length beyond 512", artOdd}, Case{"ArtPoll", artPoll},
-                        Case{"sACN cut short", sacnShort}, Case{"sACN start code", sacnStartCode},
-                        Case{"sACN count beyond 513", sacnCount}, Case{"sACN other vector", sacnVector},
-                        Case{"header only", Bytes(art.begin(), art.begin() + 10)}}) {
+  for (const Case& c :
+       {Case{"empty", {}}, Case{"Art-Net cut short", artShort},
+        Case{"Art-Net length beyond 512", artOdd}, Case{"ArtPoll", artPoll},
+        Case{"sACN cut short", sacnShort}, Case{"sACN start code", sacnStartCode},
+        Case{"sACN count beyond 513", sacnCount}, Case{"sACN other vector", sacnVector},
+        Case{"header only", Bytes(art.begin(), art.begin() + 10)}}) {
     EXPECT_FALSE(ReadDmxPacket(c.datagram)) << c.what;
   }
 }

@@ -39,11 +39,11 @@ TEST(ArtDmxPacket, HeaderThenTheLevels) {
   const auto bytes = packet.Build(Ramp().levels());
   ASSERT_EQ(bytes.size(), 530u);
   EXPECT_THAT(Slice(bytes, 0, 18), ElementsAre('A', 'r', 't', '-', 'N', 'e', 't', 0,  //
-                                               0x00, 0x50,  // OpDmx, little-endian
-                                               0, 14,       // protocol 14
-                                               1,           // sequence
-                                               0,           // physical
-                                               0x23, 0x01,  // SubUni, Net
+                                               0x00, 0x50,    // OpDmx, little-endian
+                                               0, 14,         // protocol 14
+                                               1,             // sequence
+                                               0,             // physical
+                                               0x23, 0x01,    // SubUni, Net
                                                0x02, 0x00));  // 512, big-endian
   EXPECT_THAT(Slice(bytes, 18, 512), ElementsAreArray(Ramp().levels()));
 }
@@ -95,15 +95,14 @@ TEST(SacnDataPacket, EveryHeaderField) {
   EXPECT_THAT(Slice(bytes, 38, 6), ElementsAre(0x72, 0x58, 0, 0, 0, 2));  // 638 - 38
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[44])), "Lumivane");
   EXPECT_THAT(Slice(bytes, 52, 56), ElementsAreArray(Bytes(56, 0)));  // NUL-padded
-  EXPECT_THAT(Slice(bytes, 108, 7), ElementsAre(100,       // priority
-                                                0, 0,      // no synchronisation
-                                                0,         // sequence
-                                                0,         // options
+  EXPECT_THAT(Slice(bytes, 108, 7), ElementsAre(100,                  // priority
+                                                0, 0,                 // no synchronisation
+                                                0,                    // sequence
+                                                0,                    // options
                                                 0x12, 0x34));
-  EXPECT_THAT(Slice(bytes, 115, 11), ElementsAre(0x72, 0x0B,  // 638 - 115
-                                                 0x02, 0xA1, 0, 0, 0, 1,
-                                                 0x02, 0x01,  // 513 values
-                                                 0));         // start code
+  EXPECT_THAT(Slice(bytes, 115, 11), ElementsAre(0x72, 0x0B,                          // 638 - 115
+                                                 0x02, 0xA1, 0, 0, 0, 1, 0x02, 0x01,  // 513 values
+                                                 0));                                 // start code
   EXPECT_THAT(Slice(bytes, 126, 512), ElementsAreArray(Ramp().levels()));
 }
 
@@ -125,10 +124,10 @@ TEST(SacnDataPacket, SourceNameIsCutTo63BytesNeverInsideACharacter) {
     std::string name, expected;
   };
   const std::string sixtyTwo(62, 'a');
-  for (const Case& c : {Case{std::string(70, 'n'), std::string(63, 'n')},
-                        Case{sixtyTwo + "\xC3\xA4", sixtyTwo},          // ä would end at 64
-                        Case{sixtyTwo.substr(1) + "\xC3\xA4", sixtyTwo.substr(1) + "\xC3\xA4"},
-                        Case{"", ""}}) {
+  for (const Case& c :
+       {Case{std::string(70, 'n'), std::string(63, 'n')},
+        Case{sixtyTwo + "\xC3\xA4", sixtyTwo},  // ä would end at 64
+        Case{sixtyTwo.substr(1) + "\xC3\xA4", sixtyTwo.substr(1) + "\xC3\xA4"}, Case{"", ""}}) {
     SacnDataPacket packet(1, TestCid(), c.name);
     const auto bytes = packet.Build(Universe().levels());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[44])), c.expected) << c.name;
@@ -153,7 +152,7 @@ Bytes Reply(std::string_view shortName, std::string_view longName) {
   reply[18] = 0x02, reply[19] = 0x03;  // Net 2, Sub-Net 3
   std::copy(shortName.begin(), shortName.end(), reply.begin() + 26);
   std::copy(longName.begin(), longName.end(), reply.begin() + 44);
-  reply[173] = 2;                      // two ports
+  reply[173] = 2;                        // two ports
   reply[174] = 0x80, reply[175] = 0x80;  // both output
   reply[190] = 0x04, reply[191] = 0x05;
   return reply;
@@ -204,7 +203,10 @@ TEST(ParseArtPollReply, NamesComeOutAsValidUtf8) {
            Case{"cut character at the field's end", {}, Bytes(63, 'a'), std::string(63, 'a')},
            Case{"overlong form", {}, {0xC0, 0xAF}, fffd + fffd},
            Case{"surrogate", {}, {0xED, 0xA0, 0x80}, fffd + fffd + fffd},
-           Case{"control characters", {}, {'a', 0x1B, '[', 0x7F, 0xC2, 0x9B}, "a" + fffd + "[" + fffd + fffd},
+           Case{"control characters",
+                {},
+                {'a', 0x1B, '[', 0x7F, 0xC2, 0x9B},
+                "a" + fffd + "[" + fffd + fffd},
        }) {
     auto reply = Reply("", "");
     std::copy(c.shortName.begin(), c.shortName.end(), reply.begin() + 26);

@@ -13,8 +13,8 @@
 #include <array>
 #include <cctype>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -48,7 +48,8 @@ std::string ExpectedHex(int push) {
 
 NetworkSettings::Ipv4 ParseAddress(const std::string& text) {
   in_addr address{};
-  if (inet_pton(AF_INET, text.c_str(), &address) != 1) throw std::runtime_error("bad address " + text);
+  if (inet_pton(AF_INET, text.c_str(), &address) != 1)
+    throw std::runtime_error("bad address " + text);
   NetworkSettings::Ipv4 ipv4{};
   std::memcpy(ipv4.data(), &address.s_addr, 4);
   return ipv4;
@@ -65,8 +66,8 @@ class StderrReports final : public UserReports {
 
 int Send(const std::vector<std::string>& args) {
   NetworkSettings settings;
-  settings.protocol = args[0] == "artnet" ? NetworkSettings::Protocol::kArtNet
-                                          : NetworkSettings::Protocol::kSacn;
+  settings.protocol =
+      args[0] == "artnet" ? NetworkSettings::Protocol::kArtNet : NetworkSettings::Protocol::kSacn;
   if (args[1] != "-") settings.address = ParseAddress(args[1]);
   settings.universe = static_cast<uint16_t>(std::stoi(args[2]));
   const int pushes = std::stoi(args[3]);
@@ -80,7 +81,8 @@ int Send(const std::vector<std::string>& args) {
   sender.OpenNetwork(settings);
   for (int push = 1; push <= pushes; ++push) {
     Universe universe;
-    for (int channel = 1; channel <= kChannelCount; ++channel) universe[channel] = WireLevel(channel, push);
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+      universe[channel] = WireLevel(channel, push);
     sender.PushNetworkUniverse(universe);
     std::this_thread::sleep_for(30ms);  // above the frame time: each push its packet
   }
@@ -135,12 +137,18 @@ int Check(const std::vector<std::string>& args) {
     const auto f = Fields(line);
     std::string sequence, data;
     if (artNet) {
-      if (f.size() != 4) { fail(packet, "fields: " + line); continue; }
+      if (f.size() != 4) {
+        fail(packet, "fields: " + line);
+        continue;
+      }
       sequence = f[0], data = f[3];
       if (f[1] != universe) fail(packet, "universe " + f[1]);
       if (f[2] != "512") fail(packet, "length " + f[2]);
     } else {
-      if (f.size() != 8) { fail(packet, "fields: " + line); continue; }
+      if (f.size() != 8) {
+        fail(packet, "fields: " + line);
+        continue;
+      }
       sequence = f[2], data = SacnLevelsHex(f[7]);
       if (f[0] != name) fail(packet, "source name " + f[0]);
       if (f[1] != "100") fail(packet, "priority " + f[1]);
@@ -194,10 +202,11 @@ int Node(const std::vector<std::string>& args) {
   while (std::chrono::steady_clock::now() < giveUp) {
     UdpEndpoint from;
     const auto size = socket->ReceiveFrom(buffer, from, 100ms);
-    if (!size || *size != poll.size() || !std::equal(poll.begin(), poll.end(), buffer.begin())) continue;
+    if (!size || *size != poll.size() || !std::equal(poll.begin(), poll.end(), buffer.begin()))
+      continue;
     socket->SendTo(reply, {ParseAddress(args[2]), kArtNetPort});
-    std::cout << "answered a poll from " << int(from.address[0]) << "." << int(from.address[1]) << "."
-              << int(from.address[2]) << "." << int(from.address[3]) << "\n";
+    std::cout << "answered a poll from " << int(from.address[0]) << "." << int(from.address[1])
+              << "." << int(from.address[2]) << "." << int(from.address[3]) << "\n";
     return 0;
   }
   std::cerr << "no ArtPoll within 5 s\n";
@@ -224,10 +233,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto expect = [&](size_t count) { return args.size() == count + 1; };
   try {
-    if (!args.empty() && args[0] == "send" && expect(5)) return lumivane::Send({args.begin() + 1, args.end()});
-    if (!args.empty() && args[0] == "check" && expect(4)) return lumivane::Check({args.begin() + 1, args.end()});
-    if (!args.empty() && args[0] == "node" && expect(4)) return lumivane::Node({args.begin() + 1, args.end()});
-    if (!args.empty() && args[0] == "find" && expect(1)) return lumivane::Find({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "send" && expect(5))
+      return lumivane::Send({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "check" && expect(4))
+      return lumivane::Check({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "node" && expect(4))
+      return lumivane::Node({args.begin() + 1, args.end()});
+    if (!args.empty() && args[0] == "find" && expect(1))
+      return lumivane::Find({args.begin() + 1, args.end()});
   } catch (const std::exception& e) {
     std::cerr << "network_peer: " << e.what() << "\n";
     return 1;

@@ -62,16 +62,37 @@ TEST_F(ScanCommandTest, ScanPrintsTheEntriesThenTheInfoAndResultLines) {
             "lumivane: Bad data received from widget, not start of message: 0 13 55 AA 11 FF \n");
 }
 
-TEST_F(ScanCommandTest, ScanWithNothingThere) {
-  const HostRun run = Host("scan");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "info: \nresult: \n");
-  EXPECT_EQ(run.err, "");
+// No widget is an answer, not a failure: the scan exits 0 and says what it
+// saw instead of two empty captions.
+TEST_F(ScanCommandTest, ScanWithoutAWidgetSaysSo) {
+  const HostRun none = Host("scan");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "No DMX USB Pro found on ports 1 to 16.\nNo port opened.\n");
+  EXPECT_EQ(none.err, "");
+
+  ports.Widget(2).SetReplies(sim::WidgetSimulator::Replies::kSilent);
+  ports.Widget(12).SetReplies(sim::WidgetSimulator::Replies::kSilent);
+  const HostRun silent = Host("scan");
+  EXPECT_EQ(silent.status, 0);
+  EXPECT_EQ(silent.out,
+            "Com: 2\nCom: 12\nNo DMX USB Pro found on ports 1 to 16.\n"
+            "Ports that opened without a widget: 2, 12.\n");
+
+  // A stray reply still shows what came back and what the parser made of it.
+  ports.Widget(6).SetReplies(sim::WidgetSimulator::Replies::kGarbage);
+  const HostRun garbage = Host("scan");
+  EXPECT_EQ(garbage.status, 0);
+  EXPECT_EQ(garbage.out,
+            "Com: 2\nCom: 6\nCom: 12\nNo DMX USB Pro found on ports 1 to 16.\n"
+            "Ports that opened without a widget: 2, 6, 12.\n"
+            "info: 0 13 55 AA 11 FF \nresult: \n");
 }
 
+// Test exits 0 only where a widget answered; the texts stay the dialog's.
 TEST_F(ScanCommandTest, TestShowsTheCode) {
   ports.Widget(3).SetSerial(0x00000005);
   ports.Widget(5).SetReplies(sim::WidgetSimulator::Replies::kSilent);
+  ports.Widget(6).SetReplies(sim::WidgetSimulator::Replies::kGarbage);
   struct Case {
     const char* args;
     int status;
@@ -80,9 +101,11 @@ TEST_F(ScanCommandTest, TestShowsTheCode) {
   };
   const Case cases[] = {
       {"test 3", 0, "info: 7E A 4 0 5 0 0 0 E7 \nresult:  10\n", ""},
-      {"test 5", 0, "info: \nresult: Nothing Recieved\n", ""},
-      {"test 7", 0, "info: \nresult: \n",
+      {"test 5", 1, "info: \nresult: Nothing Recieved\n", ""},
+      {"test 7", 1, "info: \nresult: \n",
        "lumivane: Failed to open USB DMX Pro on comm port:  7\n"},
+      {"test 6", 1, "info: 0 13 55 AA 11 FF \nresult: -2\n",
+       "lumivane: Bad data received from widget, not start of message: 0 13 55 AA 11 FF \n"},
       {"test ' 3'", 0, "info: 7E A 4 0 5 0 0 0 E7 \nresult:  10\n", ""},
       {"test 3.9", 0, "info: 7E A 4 0 5 0 0 0 E7 \nresult:  10\n", ""},
       {"test 3x", 2, "", "port \"3x\" is not a number from -32768 to 32767\n"},

@@ -16,8 +16,11 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+
+#include <algorithm>
 
 #include "core/output_driver.h"
 #include "prowidget/pro_widget_probe.h"
@@ -327,21 +330,90 @@ TEST_F(DeviceDialogFltkTest, PumpingDispatchesTheDialogsEvents) {
   EXPECT_THAT(TakeLog(), IsEmpty());
 }
 
-TEST_F(DeviceDialogFltkTest, WritesAScreenshotOfTheDialog) {
-  driver.Configure();
-  window().SetResultCaption("serial number:  78563412");
-  Settle();
-  Fl_Double_Window& frm = window().frmDevice();
+// The dialog's window as drawn, written to the build folder; not blank.
+void WriteScreenshot(Fl_Double_Window& frm, const std::string& name) {
   frm.make_current();
   std::vector<uint8_t> pixels(static_cast<size_t>(frm.w() * frm.h() * 3));
   ASSERT_NE(fl_read_image(pixels.data(), 0, 0, frm.w(), frm.h()), nullptr);
-  const std::string path = std::string(LUMIVANE_SCREENSHOT_DIR) + "/device_dialog.png";
+  const std::string path = std::string(LUMIVANE_SCREENSHOT_DIR) + "/" + name;
   ASSERT_TRUE(test::WritePng(path, frm.w(), frm.h(), pixels)) << path;
   // Not blank: the controls drew something other than the background.
   size_t dark = 0;
   for (size_t i = 0; i < pixels.size(); i += 3) dark += pixels[i] < 64 ? 1 : 0;
   EXPECT_GT(dark, 100u);
   std::printf("screenshot: %s\n", path.c_str());
+}
+
+// The screen around the dialog, tooltips included (they are windows of
+// their own), written to the build folder.
+void WriteScreenScreenshot(const Fl_Double_Window& frm, const std::string& name) {
+  const int x = std::max(0, frm.x() - 20);
+  const int y = std::max(0, frm.y() - 20);
+  const int w = std::min(Fl::w() - x, frm.w() + 240);
+  const int h = std::min(Fl::h() - y, frm.h() + 60);
+  XImage* image = XGetImage(fl_display, RootWindow(fl_display, fl_screen), x, y,
+                            static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  std::vector<uint8_t> pixels;
+  pixels.reserve(static_cast<size_t>(w * h * 3));
+  for (int row = 0; row < h; ++row) {
+    for (int column = 0; column < w; ++column) {
+      const unsigned long pixel = XGetPixel(image, column, row);
+      pixels.push_back(static_cast<uint8_t>((pixel & image->red_mask) >> 16));
+      pixels.push_back(static_cast<uint8_t>((pixel & image->green_mask) >> 8));
+      pixels.push_back(static_cast<uint8_t>(pixel & image->blue_mask));
+    }
+  }
+  XDestroyImage(image);
+  const std::string path = std::string(LUMIVANE_SCREENSHOT_DIR) + "/" + name;
+  ASSERT_TRUE(test::WritePng(path, w, h, pixels)) << path;
+  std::printf("screenshot: %s\n", path.c_str());
+}
+
+// The list keeps its designed size, narrower than a widget's entry: the
+// entry scrolls into view, and the row under the pointer shows whole as its
+// tooltip. Each state is kept as a screenshot.
+TEST_F(DeviceDialogFltkTest, WritesScreenshotsOfTheDialogWithTheWholeEntryReadable) {
+  driver.Configure();
+  window().SetResultCaption("serial number:  78563412");
+  Settle();
+  Fl_Double_Window& frm = window().frmDevice();
+  Fl_Hold_Browser& list = window().devList();
+  EXPECT_EQ(list.w(), 1500 / 15);
+  EXPECT_TRUE(list.hscrollbar.visible()) << "the widget's entry is wider than the list";
+  WriteScreenshot(frm, "device_dialog.png");
+
+  // Dragged as far right as the scroll bar goes.
+  list.hscrollbar.value(static_cast<int>(list.hscrollbar.maximum()));
+  list.hscrollbar.do_callback();
+  Settle();
+  EXPECT_GT(list.hposition(), 0);
+  WriteScreenshot(frm, "device_dialog_scrolled.png");
+  list.hposition(0);
+
+  // The pointer onto the second row, the widget's.
+  Fl_Tooltip::enable();
+  Fl_Tooltip::delay(0.05f);
+  fl_font(list.textfont(), list.textsize());
+  const int rowHeight = fl_height() + 2;
+  XWarpPointer(fl_display, None, fl_xid(&frm), 0, 0, 0, 0, list.x() + list.w() / 3,
+               list.y() + Fl::box_dy(list.box()) + rowHeight + rowHeight / 2);
+  XFlush(fl_display);
+  for (int i = 0; i < 50 && (list.tooltip() == nullptr || Fl_Tooltip::current() != &list); ++i) {
+    Fl::wait(0.02);
+  }
+  Settle();
+  ASSERT_NE(list.tooltip(), nullptr);
+  EXPECT_STREQ(list.tooltip(), "Pro Widget - Com:  3 : 78563412");
+  EXPECT_EQ(Fl_Tooltip::current(), &list);
+  WriteScreenScreenshot(frm, "device_dialog_tooltip.png");
+
+  // Off the rows, no tip.
+  XWarpPointer(fl_display, None, fl_xid(&frm), 0, 0, 0, 0, list.x() + list.w() / 3,
+               list.y() + list.h() - 22);
+  XFlush(fl_display);
+  Settle();
+  EXPECT_EQ(list.tooltip(), nullptr);
 }
 
 // The same clicks with the real scan, Test, parser and widget link, on a

@@ -8,6 +8,11 @@
 //                             and of the network window's once it shows
 //   info|result|list <text>   each change of the info line, the result
 //                             line and the count of list entries
+//   entry <i> <text>          each new list entry, counted from 0
+//   listbox <x> <top> <row height> <width> <scroll width>
+//                             the list's client area on the screen, the
+//                             width its entries scroll over, on each change
+//   tip <text>                each change of the tooltip shown
 //   box <text>                a message box of ours, while it waits
 // Arguments: ProgID, application title.
 #include <lumivane_idl.h>
@@ -36,7 +41,7 @@ std::wstring Text(HWND window) {
 }
 
 struct Seen {
-  std::wstring info, result, box;
+  std::wstring info, result, box, tip, listbox;
   LRESULT list = -1;
   bool reported = false;
   bool networkReported = false;
@@ -95,7 +100,31 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
   const LRESULT list = SendMessageW(Child(dialog, L"ListBox", 0), LB_GETCOUNT, 0, 0);
   if (info != gSeen.info) std::printf("info %s\n", Utf8(gSeen.info = info).c_str());
   if (result != gSeen.result) std::printf("result %s\n", Utf8(gSeen.result = result).c_str());
+  HWND listBox = Child(dialog, L"ListBox", 0);
+  for (LRESULT i = gSeen.list < 0 ? 0 : gSeen.list; i < list; ++i) {
+    wchar_t entry[256] = {};
+    if (SendMessageW(listBox, LB_GETTEXTLEN, i, 0) < 256) {
+      SendMessageW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(entry));
+    }
+    std::printf("entry %ld %s\n", static_cast<long>(i), Utf8(entry).c_str());
+  }
   if (list != gSeen.list) std::printf("list %ld\n", static_cast<long>(gSeen.list = list));
+  RECT client{};
+  GetClientRect(listBox, &client);
+  POINT corner{0, 0};
+  ClientToScreen(listBox, &corner);
+  const std::wstring listbox = std::to_wstring(corner.x) + L" " + std::to_wstring(corner.y) + L" " +
+                               std::to_wstring(SendMessageW(listBox, LB_GETITEMHEIGHT, 0, 0)) +
+                               L" " + std::to_wstring(client.right) + L" " +
+                               std::to_wstring(SendMessageW(listBox, LB_GETHORIZONTALEXTENT, 0, 0));
+  if (listbox != gSeen.listbox) std::printf("listbox %s\n", Utf8(gSeen.listbox = listbox).c_str());
+  std::wstring tip;
+  for (HWND t = FindWindowExW(nullptr, nullptr, L"tooltips_class32", nullptr); t != nullptr;
+       t = FindWindowExW(nullptr, t, L"tooltips_class32", nullptr)) {
+    if (IsWindowVisible(t)) tip = Text(t);
+  }
+  if (tip != gSeen.tip && !tip.empty()) std::printf("tip %s\n", Utf8(tip).c_str());
+  gSeen.tip = tip;
   HWND box = FindWindowW(L"#32770", L"Lumivane DMX Pro Driver");
   const std::wstring boxText = box ? Text(GetDlgItem(box, 0xFFFF)) : L"";
   if (boxText != gSeen.box && !boxText.empty()) std::printf("box %s\n", Utf8(boxText).c_str());

@@ -4,22 +4,39 @@
 // prints every message it got, one a line:
 //   short messages whole, "7E 06 01 00 00 E7";
 //   DMX frames as "dmx <bytes> <channel>:<level> ..." for levels not 0.
+//
+// Options: --until FILE records until FILE exists and reads FILE instead
+// of standard input (a pipe's writing end may be inherited by a program
+// that outlives the test, Wine's server among them, so the pipe would
+// never close); --link-rate BYTES_PER_S paces it as a real link; --not-reading
+// leaves the port's output unread (its writes stall once the pty is full);
+// --fade judges a fade instead of printing the messages: step k sets every
+// channel to k % 255 + 1, and a line "final LEVEL" on standard input names
+// the last step's level. It prints "frames N" (DMX frames with channels),
+// "corrupted N" (frames cut, interleaved or going back, and bytes that
+// were part of no message) and "final arrived" once the widget holds the
+// final level on every channel (waiting up to 10 s after the input
+// closed), "final missing" otherwise.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 
 #include "host/widget_simulator.h"
+#include "prowidget/widget_message.h"
 
-int main() {
-  using namespace std::chrono_literals;
-  lumivane::sim::WidgetSimulator widget;
-  std::printf("device %s\n", widget.devicePath().c_str());
-  std::fflush(stdout);
-  while (std::fgetc(stdin) != EOF) {
-  }
-  // What the port wrote before it closed is in the pty: let it be read.
-  std::this_thread::sleep_for(300ms);
+namespace {
+
+using namespace std::chrono_literals;
+using lumivane::sim::WidgetSimulator;
+
+void PrintMessages(const WidgetSimulator& widget) {
   for (const auto& m : widget.Messages()) {
     const std::vector<uint8_t> bytes = m.frame.bytes();
     std::string line;
@@ -41,5 +58,94 @@ int main() {
     std::printf("%s\n", line.c_str());
   }
   std::printf("stray %llu\n", static_cast<unsigned long long>(widget.DroppedBytes()));
+}
+
+// Every frame of a fade is one step's level from channel 1 up to some
+// channel and the step before's beyond it; that position never goes back.
+void JudgeFade(const WidgetSimulator& widget, int finalLevel) {
+  std::array<uint8_t, 512> last;
+  last.fill(static_cast<uint8_t>(finalLevel));
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (widget.Levels() != last && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
+  const bool arrived = finalLevel > 0 && widget.Levels() == last;
+  uint64_t frames = 0, corrupted = widget.DroppedBytes();
+  long reached = -1;
+  for (const auto& m : widget.Messages()) {
+    const auto& p = m.frame.payload;
+    if (m.frame.label != lumivane::kLabelDmxOutput || p.size() == 1) continue;
+    ++frames;
+    if (p.size() != 513 || p[0] != 0) {
+      ++corrupted;
+      continue;
+    }
+    if (std::all_of(p.begin() + 1, p.end(), [](uint8_t v) { return v == 0; })) continue;
+    const uint8_t level = p[1];
+    const uint8_t before = level - 1;  // level 1 is the first step's, after 0
+    long done = 0;
+    while (done < 512 && p[1 + done] == level) ++done;
+    const bool whole =
+        std::all_of(p.begin() + 1 + done, p.end(), [&](uint8_t v) { return v == before; });
+    const long position = static_cast<long>(level) * 513 + done;
+    if (!whole || position < reached) {
+      ++corrupted;
+      continue;
+    }
+    reached = position;
+  }
+  std::printf("frames %llu\ncorrupted %llu\nfinal %s\n", static_cast<unsigned long long>(frames),
+              static_cast<unsigned long long>(corrupted), arrived ? "arrived" : "missing");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool fade = false, reading = true;
+  uint32_t rate = 0;
+  const char* until = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--fade") == 0) {
+      fade = true;
+    } else if (std::strcmp(argv[i], "--not-reading") == 0) {
+      reading = false;
+    } else if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
+      until = argv[++i];
+    } else if (std::strcmp(argv[i], "--link-rate") == 0 && i + 1 < argc) {
+      rate = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else {
+      std::fprintf(stderr,
+                   "usage: %s [--until FILE] [--link-rate BYTES_PER_S] [--not-reading] [--fade]\n",
+                   argv[0]);
+      return 2;
+    }
+  }
+  WidgetSimulator widget;
+  widget.SetRecordLimit(1'000'000);
+  widget.SetLinkRate(rate);
+  widget.SetReading(reading);
+  std::printf("device %s\n", widget.devicePath().c_str());
+  std::fflush(stdout);
+  std::ifstream file;
+  if (until != nullptr) {
+    // Bounded: a test that died never leaves it running for long.
+    const auto giveUp = std::chrono::steady_clock::now() + 10min;
+    while (!std::filesystem::exists(until) && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(10ms);
+    }
+    file.open(until);
+  }
+  std::istream& input = until != nullptr ? static_cast<std::istream&>(file) : std::cin;
+  int finalLevel = 0;
+  for (std::string line; std::getline(input, line);) {
+    if (line.rfind("final ", 0) == 0) finalLevel = std::atoi(line.c_str() + 6);
+  }
+  if (fade) {
+    JudgeFade(widget, finalLevel);
+    return 0;
+  }
+  // What the port wrote before it closed is in the pty: let it be read.
+  std::this_thread::sleep_for(300ms);
+  PrintMessages(widget);
   return 0;
 }
