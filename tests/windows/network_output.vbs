@@ -25,7 +25,12 @@ r = d.SetChannel(3, 30)
 r = d.SetChannel(512, 255)
 Expect "SetChannel", r & " " & Err.Number, "True 0"
 ' Longer than the idle refresh: the last state goes out again.
-WScript.Sleep 1200
+' Wine's script host has no WScript.Sleep: wait on the clock, bounded.
+Dim t0, n
+t0 = Timer : n = 0
+Do While Abs(Timer - t0) < 1.2 And n < 100000000
+  n = n + 1
+Loop
 r = d.Term
 Expect "Term", r & " " & Err.Number, "False 0"
 Set d = Nothing
