@@ -3,6 +3,10 @@
 
 #include "com/clock_win32.h"
 #include "com/registry_settings_store_win32.h"
+#include "core/network_output_settings.h"
+#include "network/network_sender.h"
+#include "network/node_finder.h"
+#include "network/udp_socket_win32.h"
 #include "opendmx/d2xx_win32.h"
 #include "opendmx/open_dmx_link.h"
 #include "prowidget/pro_widget_probe.h"
@@ -20,9 +24,9 @@ class RealWindowsPlugin final : public WindowsPlugin {
   RealWindowsPlugin()
       : transmitter_([] { return std::make_unique<SerialPortWin32>(); }),
         pro_(state_, transmitter_, reports_),
-        routing_(state_, pro_, openDmx_),
-        dialog_({state_, settings_, routing_, probe_, reports_}),
-        plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_} {}
+        routing_(state_, pro_, openDmx_, &network_),
+        dialog_({state_, settings_, routing_, probe_, reports_, &networkSettings_, &nodeFinder_}),
+        plugin_{state_, settings_, transmitter_, pro_, routing_, dialog_, &networkSettings_} {}
 
   Plugin& plugin() override { return plugin_; }
 
@@ -39,6 +43,12 @@ class RealWindowsPlugin final : public WindowsPlugin {
   // closes the device first.
   std::unique_ptr<Win32D2xx> d2xx_ = CreateWin32D2xx();
   OpenDmxUsbLink openDmx_{*d2xx_, reports_, clock_};
+  // Winsock outlives the sender and the finder that use it.
+  Win32UdpNetwork udp_;
+  // Stops its thread (and ends an sACN stream) before the DLL unloads.
+  NetworkSender network_{udp_, clock_, reports_};
+  ArtNetNodeFinder nodeFinder_{udp_, clock_};
+  NetworkOutputSettings networkSettings_{settings_, reports_};
   DeviceRouting routing_;
   Win32DeviceDialog dialog_;
   Plugin plugin_;

@@ -9,7 +9,13 @@ DeviceRouting::Target DeviceRouting::Selected() const {
   return Target::kNone;
 }
 
+bool DeviceRouting::NetworkSends() const {
+  return network_ != nullptr && state_.network.protocol != NetworkSettings::Protocol::kOff;
+}
+
 void DeviceRouting::OpenDevice() {
+  // Off stops what an earlier open started.
+  if (network_ != nullptr) network_->OpenNetwork(state_.network);
   switch (Selected()) {
     case Target::kOpenDmx:
       openDmx_.StartOpenDmx();
@@ -24,6 +30,7 @@ void DeviceRouting::OpenDevice() {
 }
 
 void DeviceRouting::CloseDevice() {
+  if (network_ != nullptr) network_->CloseNetwork();
   switch (Selected()) {
     case Target::kOpenDmx:
       openDmx_.StopOpenDmx();
@@ -37,6 +44,7 @@ void DeviceRouting::CloseDevice() {
 }
 
 void DeviceRouting::SendUniverse() {
+  if (NetworkSends()) network_->PushNetworkUniverse(state_.dmxData);
   switch (Selected()) {
     case Target::kOpenDmx:
       openDmx_.StageOpenDmxFrame(state_.dmxData);

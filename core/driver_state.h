@@ -1,30 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 
 #include "core/host_object.h"
+#include "core/network_output.h"
+#include "core/universe.h"
 
 namespace lumivane {
-
-inline constexpr int kChannelCount = 512;
-
-// The universe: dmxData[n] is the level of DMX channel n, n in 1..512.
-// Stored contiguously so a frame can copy it in one go.
-class Universe {
- public:
-  uint8_t& operator[](int channel) { return levels_[channel - 1]; }
-  uint8_t operator[](int channel) const { return levels_[channel - 1]; }
-  std::span<const uint8_t, kChannelCount> levels() const { return levels_; }
-  void Clear() { levels_.fill(0); }
-
- private:
-  std::array<uint8_t, kChannelCount> levels_{};
-};
 
 // The highest channel SetChannel accepts: the upper index of the channel
 // table the data model declares, which holds nothing else.
@@ -42,6 +27,7 @@ struct DriverState {
   std::string pluginFile;
   std::unique_ptr<HostObject> pluginHelper;  // held, never called
   bool outputEnabled = false;                // read by nothing
+  NetworkSettings network;                   // sent beside the selected interface
 };
 
 inline constexpr const char* kDeviceProWidget = "DMXUSBpro";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/driver_state.h"
+#include "core/universe.h"
 
 namespace lumivane {
 

@@ -51,6 +51,7 @@ bool clsOutputDriver::init(std::string_view CallingAppTitle, std::string_view My
   const std::string section = PluginSection(myPluginFile_);
   state.comPort = ConvertComPortSetting(plugin_.settings.Read(myAppTitle_, section, kKeyComPort));
   state.deviceType = plugin_.settings.Read(myAppTitle_, section, kKeyDeviceType);
+  if (plugin_.network != nullptr) state.network = plugin_.network->Read(myAppTitle_, myPluginFile_);
   plugin_.routing.OpenDevice();
   return false;
 }

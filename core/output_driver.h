@@ -11,6 +11,7 @@
 #include "core/driver_windows.h"
 #include "core/failure.h"
 #include "core/interface_links.h"
+#include "core/network_output_settings.h"
 #include "core/settings_store.h"
 
 namespace lumivane {
@@ -24,6 +25,9 @@ struct Plugin {
   ProLink& pro;  // Term closes the widget's port directly
   DeviceRouting& routing;
   DeviceDialog& dialog;
+  // The network output's settings, read at init; none: init reads only the
+  // two interface keys.
+  NetworkOutputSettings* network = nullptr;
 };
 
 // A failure that comes after the call's result was decided: SetChannel

@@ -25,5 +25,10 @@ std::string PluginSection(std::string_view pluginFile);
 
 inline constexpr std::string_view kKeyComPort = "comPort";
 inline constexpr std::string_view kKeyDeviceType = "DeviceType";
+// The network output's keys, in the same section.
+inline constexpr std::string_view kKeyNetOutput = "NetOutput";
+inline constexpr std::string_view kKeyNetAddress = "NetAddress";
+inline constexpr std::string_view kKeyNetUniverse = "NetUniverse";
+inline constexpr std::string_view kKeyNetSourceCID = "NetSourceCID";
 
 }  // namespace lumivane

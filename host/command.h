@@ -46,6 +46,7 @@ extern const Command kTestCommand;
 extern const Command kPortsCommand;
 extern const Command kSimulateCommand;
 extern const Command kConfigureCommand;
+extern const Command kNodesCommand;
 extern const Command kReceiveCommand;
 
 }  // namespace lumivane::host

@@ -7,9 +7,9 @@ namespace lumivane::host {
 
 std::span<const Command> Commands() {
   static const std::array kCommands{
-      &kDemoCommand,     &kInfoCommand,      &kSetCommand,     &kPlayCommand,
-      &kSettingsCommand, &kScanCommand,      &kTestCommand,    &kPortsCommand,
-      &kSimulateCommand, &kConfigureCommand, &kReceiveCommand,
+      &kDemoCommand,     &kInfoCommand,      &kSetCommand,   &kPlayCommand,
+      &kSettingsCommand, &kScanCommand,      &kTestCommand,  &kPortsCommand,
+      &kSimulateCommand, &kConfigureCommand, &kNodesCommand, &kReceiveCommand,
   };
   static const auto kTable = [] {
     std::array<Command, kCommands.size()> table{};

@@ -53,6 +53,7 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
         reinterpret_cast<decltype(port_from_setting)>(Require("lumivane_tool_port_from_setting"));
     pro_output_status =
         reinterpret_cast<decltype(pro_output_status)>(Require("lumivane_tool_pro_output_status"));
+    find_nodes = reinterpret_cast<decltype(find_nodes)>(Require("lumivane_tool_find_nodes"));
   } catch (...) {
     ::dlclose(handle_);
     throw;

@@ -48,6 +48,7 @@ class PluginLibrary {
   decltype(&lumivane_tool_port_from_box_text) port_from_box_text;
   decltype(&lumivane_tool_port_from_setting) port_from_setting;
   decltype(&lumivane_tool_pro_output_status) pro_output_status;
+  decltype(&lumivane_tool_find_nodes) find_nodes;
 
  private:
   void* Require(const char* symbol) const;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/network_output.h"
 #include "core/output_driver.h"
 #include "core/port_probes.h"
 
@@ -18,6 +19,8 @@ class PluginInstance {
   // The widget probes the dialog uses, for set-up tools: the scan and Test
   // on the plug-in's own serial component, link, parser and message boxes.
   virtual ProPortProbes& probes() = 0;
+  // "Find nodes" as the dialog runs it, for set-up tools.
+  virtual NodeFinder& nodeFinder() = 0;
 };
 
 }  // namespace lumivane

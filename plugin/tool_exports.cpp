@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/com_port_setting.h"
+#include "core/network_setting_text.h"
 #include "lumivane/lumivane_tools.h"
 #include "plugin/abi_object.h"
 #include "plugin/call_by_name.h"
@@ -178,6 +179,24 @@ LUMIVANE_API lv_status lumivane_tool_pro_output_status(lv_output_status* status)
     };
     *status = lv_output_status{now.lost ? LV_TRUE : LV_FALSE, now.failure, now.outages,
                                ms(now.sinceChange), ms(now.lastOutage)};
+  });
+}
+
+LUMIVANE_API lv_status lumivane_tool_find_nodes(char** text) {
+  if (text != nullptr) *text = nullptr;
+  return GuardAbiCall([&] {
+    RequireResult(text);
+    std::string lines;
+    for (const lumivane::FoundNode& node :
+         lumivane::PluginInstance::Get().nodeFinder().FindNodes()) {
+      std::string outputs;
+      for (uint16_t portAddress : node.outputPortAddresses) {
+        if (!outputs.empty()) outputs += ',';
+        outputs += std::to_string(portAddress);
+      }
+      lines += lumivane::Ipv4Text(node.address) + "\t" + node.name + "\t" + outputs + "\n";
+    }
+    *text = CopyText(lines);
   });
 }
 

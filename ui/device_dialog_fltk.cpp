@@ -31,6 +31,8 @@ void FltkDeviceDialog::Show() {
         .cmdTestClick = [this] { Run(&DeviceForm::cmdTest_Click); },
         .cmdOKClick = [this] { Run(&DeviceForm::cmdOK_Click); },
         .closeBox = [this] { Unload(); },
+        .cmdFindNodesClick = [this] { Run(&DeviceForm::cmdFindNodes_Click); },
+        .lstNodesClick = [this] { Run(&DeviceForm::lstNodes_Click); },
     };
     auto loaded = std::make_unique<Loaded>(std::move(events), services_);
     // A failing load step fails the call and leaves no dialog behind.
@@ -65,7 +67,10 @@ void FltkDeviceDialog::Run(Handler handler) {
 void FltkDeviceDialog::Unload() {
   // Called from the window's own callback: hide it now, discard it later.
   closed_ = std::move(loaded_);
-  if (closed_) closed_->window.frmDevice().hide();
+  if (closed_) {
+    closed_->window.frmNetwork().hide();
+    closed_->window.frmDevice().hide();
+  }
 }
 
 }  // namespace lumivane

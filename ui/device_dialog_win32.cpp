@@ -8,6 +8,7 @@
 #include <exception>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/failure.h"
 #include "core/utf16_text.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr const wchar_t* kWindowClass = L"LumivaneDeviceDialog";
 constexpr const wchar_t* kCaption = L"Choose DMX interface device";
+constexpr const wchar_t* kNetworkCaption = L"Network output";
 constexpr int kTwipsPerInch = 1440;
 
 // Control ids; OK is IDOK so that Enter presses it.
@@ -32,6 +34,17 @@ enum : int {
   kDevList,
   kCmdTest,
   kLblResult,
+  kCmdNetwork,
+  // The network output's own window.
+  kOptArtNet,
+  kOptSacn,
+  kLblNetAddress,
+  kTxtNetAddress,
+  kLblNetUniverse,
+  kTxtNetUniverse,
+  kCmdFindNodes,
+  kCmdNetworkClose,
+  kLstNodes,
 };
 
 struct Twips {
@@ -39,6 +52,10 @@ struct Twips {
 };
 constexpr Twips kClientArea{0, 0, 4035, 3210};
 constexpr Twips kFrame1Box{180, 330, 3795, 2220};
+// The network output's button, in the gap between the box and OK, and its
+// window.
+constexpr Twips kCmdNetworkBox{2385, 2700, 300, 300};
+constexpr Twips kNetworkArea{0, 0, 3600, 2700};
 
 std::wstring Wide(std::string_view text) {
   const std::u16string wide = Utf8ToUtf16(text);
@@ -86,23 +103,51 @@ class Win32DeviceDialog::Window final : public DeviceView {
   void SetInfoCaption(std::string_view text) override { SetText(lblinfo_, text); }
   void SetResultCaption(std::string_view text) override { SetText(lblResult_, text); }
   void SetPortText(std::string_view text) override { SetText(txtCommPort_, text); }
-  std::string PortText() const override {
-    const int length = GetWindowTextLengthW(txtCommPort_);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(txtCommPort_, text.data(), length + 1);
-    text.resize(static_cast<size_t>(got));
-    return Narrow(text);
-  }
+  std::string PortText() const override { return Text(txtCommPort_); }
   void SelectProWidget() override { CheckRadioButton(window_, kOptOpenDmx, kOptPro, kOptPro); }
   bool ProWidgetSelected() const override { return IsDlgButtonChecked(window_, kOptPro) != 0; }
   bool OpenDmxSelected() const override { return IsDlgButtonChecked(window_, kOptOpenDmx) != 0; }
+  void SetNetworkFields(const NetworkFields& fields) override {
+    CheckDlgButton(window_, kChkArtNet, fields.enabled ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(network_, kOptArtNet, kOptSacn, fields.sacn ? kOptSacn : kOptArtNet);
+    SetText(txtNetAddress_, fields.address);
+    SetText(txtNetUniverse_, fields.universe);
+  }
+  NetworkFields TypedNetworkFields() const override {
+    NetworkFields fields;
+    fields.enabled = IsDlgButtonChecked(window_, kChkArtNet) != 0;
+    fields.sacn = IsDlgButtonChecked(network_, kOptSacn) != 0;
+    fields.address = Text(txtNetAddress_);
+    fields.universe = Text(txtNetUniverse_);
+    return fields;
+  }
+  void SetNodeEntries(const std::vector<std::string>& entries) override {
+    SendMessageW(lstNodes_, LB_RESETCONTENT, 0, 0);
+    for (const std::string& entry : entries) {
+      SendMessageW(lstNodes_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+    }
+  }
+  int SelectedNodeEntry() const override {
+    const LRESULT selected = SendMessageW(lstNodes_, LB_GETCURSEL, 0, 0);
+    return selected == LB_ERR ? -1 : static_cast<int>(selected);
+  }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK KeyboardHook(int code, WPARAM w, LPARAM l);
   LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+  LRESULT HandleNetwork(UINT message, WPARAM w, LPARAM l);
   HWND Control(const wchar_t* kind, const wchar_t* text, DWORD style, int id, Twips at,
-               bool inFrame);
+               bool inFrame, HWND parent = nullptr);
+  void CreateNetworkWindow(HINSTANCE module);
+  void PresentNetwork();
+  static std::string Text(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return Narrow(text);
+  }
   int Pixels(int twips, bool horizontal) const {
     return MulDiv(twips, horizontal ? dpiX_ : dpiY_, kTwipsPerInch);
   }
@@ -124,6 +169,9 @@ class Win32DeviceDialog::Window final : public DeviceView {
   HWND owner_ = nullptr;  // hidden: keeps the dialog out of the taskbar
   HWND window_ = nullptr;
   HWND lblinfo_ = nullptr, txtCommPort_ = nullptr, devList_ = nullptr, lblResult_ = nullptr;
+  HWND network_ = nullptr;  // owned by window_, hidden until cmdNetwork
+  HWND txtNetAddress_ = nullptr, txtNetUniverse_ = nullptr, lstNodes_ = nullptr;
+  bool networkPlaced_ = false;
   HFONT dialogFont_ = nullptr, infoFont_ = nullptr;
   HWND listTip_ = nullptr;
   int listExtent_ = 0;    // the widest entry's width, in pixels
@@ -191,9 +239,11 @@ void Win32DeviceDialog::Window::Create() {
           {270, 855, 1500, 285}, true);
   txtCommPort_ = Control(L"EDIT", L"1", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
                          kTxtCommPort, {1800, 810, 315, 300}, true);
-  // Nothing reads it.
-  Control(L"BUTTON", L"Enable ArtNet", BS_AUTOCHECKBOX | WS_TABSTOP | WS_DISABLED, kChkArtNet,
+  // Ticked: OK sends the universe over the network too.
+  Control(L"BUTTON", L"Enable ArtNet", BS_AUTOCHECKBOX | WS_TABSTOP, kChkArtNet,
           {390, 2700, 1980, 300}, false);
+  // Next in tab order, so Tab from Test still reaches OK.
+  Control(L"BUTTON", L"...", BS_PUSHBUTTON | WS_TABSTOP, kCmdNetwork, kCmdNetworkBox, false);
   lblinfo_ = Control(L"STATIC", L"Info", SS_NOPREFIX | SS_LEFTNOWORDWRAP, kLblInfo,
                      {180, 75, 3765, 270}, false);
   SendMessageW(lblinfo_, WM_SETFONT, reinterpret_cast<WPARAM>(infoFont_), FALSE);
@@ -212,22 +262,71 @@ void Win32DeviceDialog::Window::Create() {
   // so the tab order stays as created.
   SetWindowPos(frame1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
+  CreateNetworkWindow(module);
+
   // The host's loop does not know our window: Tab, arrows and Enter reach
   // it through a hook on this thread that lets the dialog manager see them.
   tHooked = this;
   hook_ = SetWindowsHookExW(WH_GETMESSAGE, KeyboardHook, nullptr, GetCurrentThreadId());
 }
 
+void Win32DeviceDialog::Window::CreateNetworkWindow(HINSTANCE module) {
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  RECT frame{0, 0, Pixels(kNetworkArea.width, true), Pixels(kNetworkArea.height, false)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  network_ = CreateWindowExW(exStyle, kWindowClass, kNetworkCaption, style, CW_USEDEFAULT,
+                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                             window_, nullptr, module, this);
+  if (network_ == nullptr) throw Failure(ErrorNumber::kNoDisplay, "network window");
+  Control(L"BUTTON", L"Art-Net", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, kOptArtNet,
+          {180, 120, 1200, 300}, false, network_);
+  Control(L"BUTTON", L"sACN (E1.31)", BS_AUTORADIOBUTTON, kOptSacn, {1500, 120, 1800, 300}, false,
+          network_);
+  Control(L"STATIC", L"Destination:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP, kLblNetAddress,
+          {180, 540, 1500, 285}, false, network_);
+  txtNetAddress_ = Control(L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
+                           kTxtNetAddress, {1740, 495, 1680, 300}, false, network_);
+  Control(L"STATIC", L"Universe:", SS_NOPREFIX | SS_LEFTNOWORDWRAP | WS_GROUP, kLblNetUniverse,
+          {180, 915, 1500, 285}, false, network_);
+  txtNetUniverse_ = Control(L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP,
+                            kTxtNetUniverse, {1740, 870, 840, 300}, false, network_);
+  Control(L"BUTTON", L"Find nodes", BS_PUSHBUTTON | WS_TABSTOP, kCmdFindNodes,
+          {180, 1290, 1200, 360}, false, network_);
+  Control(L"BUTTON", L"Close", BS_PUSHBUTTON | WS_TABSTOP, kCmdNetworkClose,
+          {2220, 1290, 1200, 360}, false, network_);
+  lstNodes_ = Control(L"LISTBOX", L"",
+                      WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
+                      kLstNodes, {180, 1770, 3240, 780}, false, network_);
+  CheckRadioButton(network_, kOptArtNet, kOptSacn, kOptArtNet);
+}
+
+void Win32DeviceDialog::Window::PresentNetwork() {
+  if (!networkPlaced_) {
+    // Beside the dialog, over its right half.
+    RECT dialog{};
+    GetWindowRect(window_, &dialog);
+    SetWindowPos(network_, nullptr, (dialog.left + dialog.right) / 2,
+                 dialog.top + (dialog.bottom - dialog.top) / 4, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    networkPlaced_ = true;
+  }
+  ShowWindow(network_, SW_SHOWNORMAL);
+  SetForegroundWindow(network_);
+  SetFocus(txtNetAddress_);
+}
+
 HWND Win32DeviceDialog::Window::Control(const wchar_t* kind, const wchar_t* text, DWORD style,
-                                        int id, Twips at, bool inFrame) {
+                                        int id, Twips at, bool inFrame, HWND parent) {
   const int left = at.left + (inFrame ? kFrame1Box.left : 0);
   const int top = at.top + (inFrame ? kFrame1Box.top : 0);
   HWND control = CreateWindowExW(
       std::wstring_view(kind) == L"EDIT" || std::wstring_view(kind) == L"LISTBOX" ? WS_EX_CLIENTEDGE
                                                                                   : 0,
       kind, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, Pixels(left, true),
-      Pixels(top, false), Pixels(at.width, true), Pixels(at.height, false), window_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
+      Pixels(top, false), Pixels(at.width, true), Pixels(at.height, false),
+      parent != nullptr ? parent : window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      ThisModule(), nullptr);
   if (control == nullptr) throw Failure(ErrorNumber::kNoDisplay, "control");
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_), FALSE);
   return control;
@@ -330,10 +429,14 @@ LRESULT CALLBACK Win32DeviceDialog::Window::KeyboardHook(int code, WPARAM w, LPA
   auto* message = reinterpret_cast<MSG*>(l);
   Window* self = tHooked;
   if (code >= 0 && w == PM_REMOVE && self != nullptr && self->window_ != nullptr &&
-      message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST &&
-      (message->hwnd == self->window_ || IsChild(self->window_, message->hwnd)) &&
-      IsDialogMessageW(self->window_, message)) {
-    message->message = WM_NULL;  // handled: the host's loop dispatches nothing
+      message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
+    for (HWND window : {self->window_, self->network_}) {
+      if (window != nullptr && (message->hwnd == window || IsChild(window, message->hwnd)) &&
+          IsDialogMessageW(window, message)) {
+        message->message = WM_NULL;  // handled: the host's loop dispatches nothing
+        break;
+      }
+    }
   }
   return CallNextHookEx(nullptr, code, w, l);
 }
@@ -345,8 +448,9 @@ LRESULT CALLBACK Win32DeviceDialog::Window::Procedure(HWND window, UINT message,
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr || window != self->window_) return DefWindowProcW(window, message, w, l);
-  return self->Handle(message, w, l);
+  if (self != nullptr && window == self->window_) return self->Handle(message, w, l);
+  if (self != nullptr && window == self->network_) return self->HandleNetwork(message, w, l);
+  return DefWindowProcW(window, message, w, l);
 }
 
 LRESULT Win32DeviceDialog::Window::Handle(UINT message, WPARAM w, LPARAM l) {
@@ -372,6 +476,9 @@ LRESULT Win32DeviceDialog::Window::Handle(UINT message, WPARAM w, LPARAM l) {
           case kOptPro:
             Run(&DeviceForm::optDMXUSBpro_Click);
             return 0;
+          case kCmdNetwork:
+            PresentNetwork();
+            return 0;
         }
       }
       return 0;
@@ -388,6 +495,31 @@ LRESULT Win32DeviceDialog::Window::Handle(UINT message, WPARAM w, LPARAM l) {
     }
     default:
       return DefWindowProcW(window_, message, w, l);
+  }
+}
+
+LRESULT Win32DeviceDialog::Window::HandleNetwork(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(w) == BN_CLICKED && LOWORD(w) == kCmdFindNodes) {
+        Run(&DeviceForm::cmdFindNodes_Click);
+      } else if (HIWORD(w) == BN_CLICKED &&
+                 (LOWORD(w) == kCmdNetworkClose || LOWORD(w) == IDCANCEL)) {
+        ShowWindow(network_, SW_HIDE);
+      } else if (HIWORD(w) == LBN_SELCHANGE && LOWORD(w) == kLstNodes) {
+        Run(&DeviceForm::lstNodes_Click);
+      }
+      return 0;
+    case WM_CLOSE:
+      // Only hidden: what it holds stays for the dialog's OK.
+      ShowWindow(network_, SW_HIDE);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND window = std::exchange(network_, nullptr);
+      return DefWindowProcW(window, message, w, l);
+    }
+    default:
+      return DefWindowProcW(network_, message, w, l);
   }
 }
 

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "core/device_routing.h"
 #include "core/driver_state.h"
+#include "core/network_output.h"
+#include "core/network_output_settings.h"
 #include "core/port_probes.h"
 #include "core/settings_store.h"
 #include "core/user_reports.h"
@@ -19,10 +22,14 @@ struct DeviceFormServices {
   DeviceRouting& routing;
   ProPortProbes& probes;
   UserReports& reports;
+  // The network output; none: OK stores and opens only the interface.
+  NetworkOutputSettings* network = nullptr;
+  NodeFinder* nodes = nullptr;
 };
 
-// The four handlers of the device dialog (frmDevice), on the shared state
-// and the dialog's controls. They keep no data of their own. Host thread.
+// The handlers of the device dialog (frmDevice), on the shared state and
+// the dialog's controls. They keep no data of their own but the nodes the
+// last search found, for picking one. Host thread.
 class DeviceForm {
  public:
   DeviceForm(DeviceView& view, DeviceFormServices services) : view_(view), services_(services) {}
@@ -41,14 +48,32 @@ class DeviceForm {
   // ends the handler, the steps before it stay done. Never throws Failure.
   void cmdOK_Click();
 
+  // Polls for Art-Net nodes and lists each output they offer. Never throws.
+  void cmdFindNodes_Click();
+  // Takes the picked node's address and Port-Address for Art-Net.
+  void lstNodes_Click();
+
  private:
   // The typed port number, or nullopt after telling the user why not.
   std::optional<int16_t> TypedPort();
+  // The typed network output, or nullopt after telling the user why not.
+  std::optional<NetworkSettings> TypedNetwork();
+
+  struct NodeOutput {
+    NetworkSettings::Ipv4 address;
+    std::optional<uint16_t> portAddress;  // none: the node outputs nothing
+  };
 
   DeviceView& view_;
   DeviceFormServices services_;
+  std::vector<NodeOutput> nodeOutputs_;  // in the order of lstNodes
 };
 
 inline constexpr std::string_view kInvalidPortMessage = "Invalid port number: ";
+inline constexpr std::string_view kInvalidAddressMessage = "Invalid network address: ";
+inline constexpr std::string_view kInvalidUniverseMessage = "Invalid universe: ";
+inline constexpr std::string_view kNoArtNetAddressMessage =
+    "Art-Net needs a destination address: type one or find nodes";
+inline constexpr std::string_view kNoNodesEntry = "No node answered";
 
 }  // namespace lumivane

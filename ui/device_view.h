@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/widget_display.h"
 
@@ -21,6 +22,20 @@ class DeviceView : public WidgetDisplay {
   virtual void SelectProWidget() = 0;
   virtual bool ProWidgetSelected() const = 0;
   virtual bool OpenDmxSelected() const = 0;
+
+  // chkArtNet and the controls of the network output's own small window.
+  struct NetworkFields {
+    bool enabled = false;  // chkArtNet
+    bool sacn = false;     // optSacn; otherwise optArtNet
+    std::string address;   // txtNetAddress
+    std::string universe;  // txtNetUniverse
+    bool operator==(const NetworkFields&) const = default;
+  };
+  virtual void SetNetworkFields(const NetworkFields& fields) = 0;
+  virtual NetworkFields TypedNetworkFields() const = 0;
+  // lstNodes: each search replaces the entries; -1 when none is selected.
+  virtual void SetNodeEntries(const std::vector<std::string>& entries) = 0;
+  virtual int SelectedNodeEntry() const = 0;
 };
 
 }  // namespace lumivane

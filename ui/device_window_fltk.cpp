@@ -32,6 +32,10 @@ struct Twips {
 
 constexpr Twips kClientArea{0, 0, 4035, 3210};
 constexpr Twips kFrame1{180, 330, 3795, 2220};
+// The network output's window, and its button in the gap between the box
+// and OK.
+constexpr Twips kCmdNetwork{2385, 2700, 300, 300};
+constexpr Twips kNetworkArea{0, 0, 3600, 2700};
 
 struct Pixels {
   int x, y, w, h;
@@ -190,9 +194,13 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   txtCommPort_->textsize(kFontSize);
   txtCommPort_->value("1");
 
+  // Ticked: OK sends the universe over the network too (Art-Net or sACN, as
+  // the network window says).
   chkArtNet_ = Make<Fl_Check_Button>(ToPixels({390, 2700, 1980, 300}), "Enable ArtNet");
-  // Nothing reads it.
-  chkArtNet_->deactivate();
+  // Next in tab order, so Tab from Test still reaches OK.
+  cmdNetwork_ = Make<Fl_Button>(ToPixels(kCmdNetwork), "...");
+  cmdNetwork_->tooltip("Network output: protocol, destination, universe, nodes");
+  cmdNetwork_->callback(ShowNetwork, this);
 
   lblinfo_ = MakeLabel(ToPixels({180, 75, 3765, 270}), "Info", FL_HELVETICA_BOLD);
   info_ = "Info";
@@ -212,6 +220,37 @@ DeviceWindow::DeviceWindow(Events events) : events_(std::move(events)) {
   window_->end();
   // A fixed frame: neither larger nor smaller.
   window_->size_range(client.w, client.h, client.w, client.h);
+  BuildNetworkWindow();
+}
+
+void DeviceWindow::BuildNetworkWindow() {
+  const Pixels area = ToPixels(kNetworkArea);
+  network_ = std::make_unique<Fl_Double_Window>(area.w, area.h, kNetworkCaption);
+  network_->callback(HideNetwork, this);
+  optArtNet_ = Make<Fl_Round_Button>(ToPixels({180, 120, 1200, 300}), "Art-Net");
+  optArtNet_->type(FL_RADIO_BUTTON);
+  optArtNet_->value(1);
+  optSacn_ = Make<Fl_Round_Button>(ToPixels({1500, 120, 1800, 300}), "sACN (E1.31)");
+  optSacn_->type(FL_RADIO_BUTTON);
+  MakeLabel(ToPixels({180, 540, 1500, 285}), "Destination:");
+  txtNetAddress_ = Make<Fl_Input>(ToPixels({1740, 495, 1680, 300}));
+  txtNetAddress_->textsize(kFontSize);
+  txtNetAddress_->tooltip("Empty: sACN's multicast group of the universe");
+  MakeLabel(ToPixels({180, 915, 1500, 285}), "Universe:");
+  txtNetUniverse_ = Make<Fl_Input>(ToPixels({1740, 870, 840, 300}));
+  txtNetUniverse_->textsize(kFontSize);
+  cmdFindNodes_ = Make<Fl_Button>(ToPixels({180, 1290, 1200, 360}), "Find nodes");
+  cmdFindNodes_->callback(Dispatch, &events_.cmdFindNodesClick);
+  cmdNetworkClose_ = Make<Fl_Button>(ToPixels({2220, 1290, 1200, 360}), "Close");
+  cmdNetworkClose_->callback(HideNetwork, this);
+  lstNodes_ = Make<Fl_Hold_Browser>(ToPixels({180, 1770, 3240, 780}));
+  lstNodes_->textsize(kFontSize);
+  lstNodes_->format_char(0);
+  lstNodes_->column_char(0);
+  lstNodes_->has_scrollbar(Fl_Browser_::VERTICAL);
+  lstNodes_->callback(Dispatch, &events_.lstNodesClick);
+  network_->end();
+  network_->size_range(area.w, area.h, area.w, area.h);
 }
 
 // Never destroyed inside one of the window's own callbacks (the dialog
@@ -229,6 +268,26 @@ void DeviceWindow::Show() {
     cmdOK_->take_focus();  // first in tab order
     placed_ = true;
   }
+}
+
+void DeviceWindow::ShowNetwork(Fl_Widget*, void* self) {
+  auto& window = *static_cast<DeviceWindow*>(self);
+  Fl_Double_Window& network = *window.network_;
+  if (!window.networkPlaced_) {
+    // Beside the dialog, over its right edge.
+    network.position(window.window_->x() + window.window_->w() / 2,
+                     window.window_->y() + window.window_->h() / 4);
+  }
+  network.show();
+  if (!window.networkPlaced_) {
+    HintFixedDialog(network);
+    window.networkPlaced_ = true;
+  }
+}
+
+void DeviceWindow::HideNetwork(Fl_Widget*, void* self) {
+  // Escape closes this one; what it holds stays for OK.
+  static_cast<DeviceWindow*>(self)->network_->hide();
 }
 
 void DeviceWindow::Dispatch(Fl_Widget*, void* handler) {
@@ -281,6 +340,31 @@ bool DeviceWindow::ProWidgetSelected() const {
 
 bool DeviceWindow::OpenDmxSelected() const {
   return optOpenDMXUSB_->value() != 0;
+}
+
+void DeviceWindow::SetNetworkFields(const NetworkFields& fields) {
+  chkArtNet_->value(fields.enabled ? 1 : 0);
+  (fields.sacn ? optSacn_ : optArtNet_)->setonly();
+  txtNetAddress_->value(fields.address.c_str());
+  txtNetUniverse_->value(fields.universe.c_str());
+}
+
+DeviceView::NetworkFields DeviceWindow::TypedNetworkFields() const {
+  NetworkFields fields;
+  fields.enabled = chkArtNet_->value() != 0;
+  fields.sacn = optSacn_->value() != 0;
+  fields.address.assign(txtNetAddress_->value(), static_cast<size_t>(txtNetAddress_->size()));
+  fields.universe.assign(txtNetUniverse_->value(), static_cast<size_t>(txtNetUniverse_->size()));
+  return fields;
+}
+
+void DeviceWindow::SetNodeEntries(const std::vector<std::string>& entries) {
+  lstNodes_->clear();
+  for (const std::string& entry : entries) lstNodes_->add(entry.c_str());
+}
+
+int DeviceWindow::SelectedNodeEntry() const {
+  return lstNodes_->value() - 1;
 }
 
 int DeviceWindow::ListCount() const {

@@ -29,6 +29,8 @@ class DeviceWindow final : public DeviceView {
     std::function<void()> cmdTestClick;
     std::function<void()> cmdOKClick;
     std::function<void()> closeBox;  // the window's close box or close command
+    std::function<void()> cmdFindNodesClick;
+    std::function<void()> lstNodesClick;
   };
 
   explicit DeviceWindow(Events events);
@@ -49,6 +51,10 @@ class DeviceWindow final : public DeviceView {
   void SelectProWidget() override;
   bool ProWidgetSelected() const override;
   bool OpenDmxSelected() const override;
+  void SetNetworkFields(const NetworkFields& fields) override;
+  NetworkFields TypedNetworkFields() const override;
+  void SetNodeEntries(const std::vector<std::string>& entries) override;
+  int SelectedNodeEntry() const override;
 
   // The controls, for tests that drive the dialog through the toolkit.
   Fl_Double_Window& frmDevice() const { return *window_; }
@@ -63,6 +69,16 @@ class DeviceWindow final : public DeviceView {
   Fl_Hold_Browser& devList() const { return *devList_; }
   Fl_Button& cmdTest() const { return *cmdTest_; }
   Fl_Box& lblResult() const { return *lblResult_; }
+  Fl_Button& cmdNetwork() const { return *cmdNetwork_; }
+  // The network output's own small window, opened by cmdNetwork.
+  Fl_Double_Window& frmNetwork() const { return *network_; }
+  Fl_Round_Button& optArtNet() const { return *optArtNet_; }
+  Fl_Round_Button& optSacn() const { return *optSacn_; }
+  Fl_Input& txtNetAddress() const { return *txtNetAddress_; }
+  Fl_Input& txtNetUniverse() const { return *txtNetUniverse_; }
+  Fl_Button& cmdFindNodes() const { return *cmdFindNodes_; }
+  Fl_Hold_Browser& lstNodes() const { return *lstNodes_; }
+  Fl_Button& cmdNetworkClose() const { return *cmdNetworkClose_; }
 
   // devList's entries, counted from 0; item data is 0 until set.
   int ListCount() const;
@@ -73,10 +89,14 @@ class DeviceWindow final : public DeviceView {
   const std::string& ResultCaption() const { return result_; }
 
   static constexpr const char* kCaption = "Choose DMX interface device";
+  static constexpr const char* kNetworkCaption = "Network output";
 
  private:
   static void Dispatch(Fl_Widget* widget, void* handler);
   static void OnWindowCallback(Fl_Widget* widget, void* handler);
+  static void ShowNetwork(Fl_Widget* widget, void* self);
+  static void HideNetwork(Fl_Widget* widget, void* self);
+  void BuildNetworkWindow();
 
   Events events_;
   std::unique_ptr<Fl_Double_Window> window_;
@@ -92,6 +112,17 @@ class DeviceWindow final : public DeviceView {
   Fl_Hold_Browser* devList_ = nullptr;
   Fl_Button* cmdTest_ = nullptr;
   Fl_Box* lblResult_ = nullptr;
+  Fl_Button* cmdNetwork_ = nullptr;
+  std::unique_ptr<Fl_Double_Window> network_;
+  // Owned by frmNetwork.
+  Fl_Round_Button* optArtNet_ = nullptr;
+  Fl_Round_Button* optSacn_ = nullptr;
+  Fl_Input* txtNetAddress_ = nullptr;
+  Fl_Input* txtNetUniverse_ = nullptr;
+  Fl_Button* cmdFindNodes_ = nullptr;
+  Fl_Hold_Browser* lstNodes_ = nullptr;
+  Fl_Button* cmdNetworkClose_ = nullptr;
+  bool networkPlaced_ = false;
   std::string info_;
   std::string result_;
   bool placed_ = false;

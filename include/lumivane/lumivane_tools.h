@@ -84,6 +84,13 @@ typedef struct lv_output_status {
 } lv_output_status;
 LUMIVANE_API lv_status lumivane_tool_pro_output_status(lv_output_status* status);
 
+/* "Find nodes" as the device dialog runs it: one ArtPoll to the broadcast
+ * address of each interface, the ArtPollReply answers gathered for 3 s. One
+ * line per node, in the order they first answered:
+ * "<address>\t<name>\t<output Port-Addresses, comma-separated>".
+ * Fails with 9300 when port 6454 cannot be opened or no poll could be sent. */
+LUMIVANE_API lv_status lumivane_tool_find_nodes(char** text);
+
 #ifdef __cplusplus
 }
 #endif

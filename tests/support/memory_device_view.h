@@ -25,12 +25,22 @@ class MemoryDeviceView final : public DeviceView {
   void SelectProWidget() override { proSelected = true; }
   bool ProWidgetSelected() const override { return proSelected; }
   bool OpenDmxSelected() const override { return !proSelected; }
+  void SetNetworkFields(const NetworkFields& fields) override { network = fields; }
+  NetworkFields TypedNetworkFields() const override { return network; }
+  void SetNodeEntries(const std::vector<std::string>& entries) override {
+    lstNodes = entries;
+    selectedNode = -1;
+  }
+  int SelectedNodeEntry() const override { return selectedNode; }
 
   std::vector<Entry> devList;
   std::string lblinfo = "Info";
   std::string lblResult = "Test Result";
   std::string txtCommPort = "1";
   bool proSelected = true;
+  NetworkFields network;
+  std::vector<std::string> lstNodes;
+  int selectedNode = -1;
 };
 
 }  // namespace lumivane::test

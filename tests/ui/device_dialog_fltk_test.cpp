@@ -163,6 +163,7 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
       {"devList", w.devList(), kFrameLeft + 2220, kFrameTop + 570, 1500, 1425},
       {"cmdTest", w.cmdTest(), kFrameLeft + 345, kFrameTop + 1215, 1020, 360},
       {"lblResult", w.lblResult(), kFrameLeft + 165, kFrameTop + 1755, 1905, 315},
+      {"cmdNetwork", w.cmdNetwork(), 2385, 2700, 300, 300},
   };
   for (const Place& p : places) {
     SCOPED_TRACE(p.name);
@@ -184,8 +185,9 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
   EXPECT_EQ(w.optDMXUSBpro().value(), 1);
   EXPECT_EQ(w.optOpenDMXUSB().value(), 0);
   EXPECT_TRUE(w.optOpenDMXUSB().active());
-  EXPECT_FALSE(w.chkArtNet().active());
+  EXPECT_TRUE(w.chkArtNet().active());
   EXPECT_EQ(w.chkArtNet().value(), 0);
+  EXPECT_FALSE(w.frmNetwork().shown());
 
   // Tab order: the controls that take focus, in the order the window holds them.
   std::vector<Fl_Widget*> focusOrder;
@@ -199,16 +201,18 @@ TEST_F(DeviceDialogFltkTest, EveryControlStandsWhereItWasDesignedAndStartsAsDesi
   EXPECT_EQ(Fl::focus(), &w.cmdOK());
   // Tab walks the focus along that order and back to the start.
   std::vector<Fl_Widget*> tabbed;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < 9; ++i) {
     Fl::e_keysym = FL_Tab;
     Fl::e_state = 0;
     Fl::handle(FL_KEYBOARD, &w.frmDevice());
     tabbed.push_back(Fl::focus());
   }
   EXPECT_THAT(tabbed, ElementsAre(&w.optOpenDMXUSB(), &w.optDMXUSBpro(), &w.txtCommPort(),
-                                  &w.devList(), &w.cmdTest(), &w.cmdOK(), &w.optOpenDMXUSB()));
-  EXPECT_THAT(focusOrder, ElementsAre(&w.cmdOK(), &w.optOpenDMXUSB(), &w.optDMXUSBpro(),
-                                      &w.txtCommPort(), &w.devList(), &w.cmdTest()));
+                                  &w.chkArtNet(), &w.cmdNetwork(), &w.devList(), &w.cmdTest(),
+                                  &w.cmdOK(), &w.optOpenDMXUSB()));
+  EXPECT_THAT(focusOrder,
+              ElementsAre(&w.cmdOK(), &w.optOpenDMXUSB(), &w.optDMXUSBpro(), &w.txtCommPort(),
+                          &w.chkArtNet(), &w.cmdNetwork(), &w.devList(), &w.cmdTest()));
 }
 
 TEST_F(DeviceDialogFltkTest, TestAndOkClickedThroughTheToolkit) {

@@ -4,7 +4,8 @@
 // dialog is closed (or 60 s pass). It reports on standard output what a
 // test driving the dialog from outside (xdotool) needs to know:
 //   client <w> <h>           the dialog's client area in pixels
-//   control <caption> <x> <y> the screen centre of each button and the box
+//   control <caption> <x> <y> the screen centre of each button and the box,
+//                             and of the network window's once it shows
 //   info|result|list <text>   each change of the info line, the result
 //                             line and the count of list entries
 //   entry <i> <text>          each new list entry, counted from 0
@@ -43,6 +44,7 @@ struct Seen {
   std::wstring info, result, box, tip, listbox;
   LRESULT list = -1;
   bool reported = false;
+  bool networkReported = false;
 } gSeen;
 
 HWND Child(HWND dialog, const wchar_t* kind, int index) {
@@ -67,6 +69,26 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
       std::wstring caption = Text(c);
       if (std::wstring(kind) == L"Edit") caption = L"txtCommPort";
       if (std::wstring(kind) == L"ListBox") caption = L"devList";
+      for (auto& ch : caption) ch = ch == L' ' ? L'_' : ch;
+      std::printf("control %s %ld %ld\n", Utf8(caption).c_str(), (r.left + r.right) / 2,
+                  (r.top + r.bottom) / 2);
+    }
+  }
+  // The network output's window, once its button showed it: its controls,
+  // the two boxes by their order (address, universe).
+  HWND network = FindWindowW(nullptr, L"Network output");
+  if (network != nullptr && IsWindowVisible(network) && !gSeen.networkReported) {
+    gSeen.networkReported = true;
+    int edits = 0;
+    for (HWND c = GetWindow(network, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t kind[32] = {};
+      GetClassNameW(c, kind, 32);
+      RECT r{};
+      GetWindowRect(c, &r);
+      std::wstring caption = Text(c);
+      if (std::wstring(kind) == L"Edit")
+        caption = edits++ == 0 ? L"txtNetAddress" : L"txtNetUniverse";
+      if (std::wstring(kind) == L"ListBox") caption = L"lstNodes";
       for (auto& ch : caption) ch = ch == L' ' ? L'_' : ch;
       std::printf("control %s %ld %ld\n", Utf8(caption).c_str(), (r.left + r.right) / 2,
                   (r.top + r.bottom) / 2);
