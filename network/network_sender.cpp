@@ -116,6 +116,7 @@ void NetworkSender::StopThread() noexcept {
 
 void NetworkSender::Run() {
   bool haveUniverse = false;
+  bool lastUnsent = false;  // a universe pushed just before the stop
   Clock::Time earliest{};   // no packet before this
   Clock::Time refreshAt{};  // the same universe again at this time
   const auto stopping = [this] { return stopRequested_; };
@@ -134,12 +135,13 @@ void NetworkSender::Run() {
         clock_.WaitUntil(wake_, lock, refreshAt, work);
       }
       awaitingUniverse_ = false;
-      if (stopRequested_) break;
+      lastUnsent = universeWaiting_;
       if (universeWaiting_) {
         current_ = waiting_;
         universeWaiting_ = false;
         haveUniverse = true;
       }
+      if (stopRequested_) break;
     }
     const Clock::Time start = clock_.Now();
     if (Send(false)) {
@@ -149,6 +151,9 @@ void NetworkSender::Run() {
       earliest = refreshAt = start + timing_.retry;
     }
   }
+  // A host that sets its last levels and closes at once still has them
+  // out, even inside the frame time: the stream ends here anyway.
+  if (lastUnsent) Send(false);
   // Receivers let go of a terminated stream at once instead of timing out.
   if (haveUniverse) {
     for (int i = 0; i < packet_->TerminationCount(); ++i) Send(true);

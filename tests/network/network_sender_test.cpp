@@ -193,6 +193,23 @@ TEST_F(SenderTest, SacnEndsItsStreamWithThreeTerminatedPackets) {
   EXPECT_EQ(network_.OpenSockets(), 0);
 }
 
+// A host that sets its levels and unloads within a frame time.
+TEST_F(SenderTest, CloseSendsTheUniversePushedInsideTheLastFrameTimeFirst) {
+  for (const auto& [settings, levelsAt] :
+       {std::pair{ArtNet(), size_t{18}}, {Sacn(), size_t{126}}}) {
+    const size_t before = network_.SentCount();
+    sender_.OpenNetwork(settings);
+    Push(Numbered(1));
+    sender_.PushNetworkUniverse(Numbered(2));
+    sender_.CloseNetwork();
+    const auto all = network_.Sent();
+    const std::vector<Datagram> sent(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Number(sent[0], levelsAt), 1);
+    for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(Number(sent[i], levelsAt), 2) << i;
+  }
+}
+
 TEST_F(SenderTest, CloseSendsNothingMoreWhenNothingWasSentOrForArtNet) {
   sender_.OpenNetwork(Sacn());
   sender_.CloseNetwork();
