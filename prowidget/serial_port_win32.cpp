@@ -31,9 +31,11 @@ ErrorNumber OpenErrorNumber(DWORD error) {
   }
 }
 
-// What a USB serial adapter reports once it was pulled out.
+// What a USB serial adapter reports once it was pulled out; Wine reports
+// a tty that hung up (EIO) as not ready.
 bool IsDeviceGone(DWORD error) {
   switch (error) {
+    case ERROR_NOT_READY:
     case ERROR_BAD_COMMAND:
     case ERROR_ACCESS_DENIED:
     case ERROR_GEN_FAILURE:

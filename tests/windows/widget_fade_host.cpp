@@ -13,6 +13,13 @@
 //   widget_fade_host stalled PORT
 //       SetChannel through the vtable until a call fails (at most 20 s),
 //       one call more, then Term
+//   widget_fade_host replug PORT FOLDER
+//       through the vtable while the script unplugs and replugs the widget:
+//       channel 1 to 11, then FOLDER\set; once FOLDER\unplugged exists,
+//       channel 2 to 21, 22, ... until a call fails (at most 10 s), channel
+//       3 to 33, then FOLDER\lost holding those levels ("1:11 2:21
+//       3:33"), and no call until FOLDER\done exists
+//       (every wait at most 60 s); then Term
 //
 // It prints one figure a line ("steps 200", "step_ms 0.1 0.3 0.6" for p50,
 // p99 and max, "final 200", ...) and exits 0 when it ran to the end.
@@ -206,16 +213,87 @@ int RunStalled(int port) {
   return 0;
 }
 
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool AwaitFile(const std::string& path) {
+  const Clock::time_point giveUp = Clock::now() + 60s;
+  while (!Exists(path)) {
+    if (Clock::now() >= giveUp) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+// Whole or not at all: the script reads it once it exists.
+void Touch(const std::string& path, const std::string& text = {}) {
+  const std::string part = path + ".new";
+  std::FILE* file = std::fopen(part.c_str(), "wb");
+  if (file == nullptr) return;
+  std::fputs(text.c_str(), file);
+  std::fclose(file);
+  MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+int RunReplug(int port, const std::string& folder) {
+  _clsOutputDriver* driver = CreateDriver(port);
+  int falseResults = 0;
+  auto set = [&](LONG channel, LONG value) {
+    VARIANT_BOOL result = 0;
+    const int failure = ErrorNumberOf(driver->SetChannel(&channel, &value, &result));
+    if (result != VARIANT_TRUE) ++falseResults;
+    return failure;
+  };
+  std::printf("before %d\n", set(1, 11));
+  std::fflush(stdout);
+  Touch(folder + "\\set");
+  if (!AwaitFile(folder + "\\unplugged")) {
+    std::printf("never unplugged\n");
+    End(driver, true);
+    return 1;
+  }
+  // The write that meets the loss may be the writer's: its failure then
+  // comes with the next call.
+  int calls = 0, failures = 0, failure = 0;
+  LONG level = 20;
+  const Clock::time_point giveUp = Clock::now() + 10s;
+  while (failures == 0 && Clock::now() < giveUp) {
+    if (calls > 0) std::this_thread::sleep_for(100ms);
+    ++calls;
+    const int number = set(2, ++level);
+    if (number != 0) {
+      ++failures;
+      failure = number;
+    }
+  }
+  const std::wstring description = ErrorDescription();
+  const int after = set(3, 33);
+  if (after != 0) ++failures;
+  std::printf("calls %d\nfailure %d %ls\nfailures %d\nafter %d\nfalse_results %d\n", calls, failure,
+              description.c_str(), failures, after, falseResults);
+  const std::string newest = "1:11 2:" + std::to_string(level) + " 3:33";
+  std::printf("newest %s\n", newest.c_str());
+  std::fflush(stdout);
+  Touch(folder + "\\lost", newest + "\n");
+  const bool done = AwaitFile(folder + "\\done");
+  if (!done) std::printf("never done\n");
+  End(driver, true);
+  return done ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const int port = argc > 2 ? std::atoi(argv[2]) : 0;
   const double seconds = argc > 3 ? std::atof(argv[3]) : 0;
-  if (port <= 0 || (mode != "stalled" && seconds <= 0)) {
+  const bool replug = mode == "replug" && argc > 3;
+  if (port <= 0 || (mode != "stalled" && !replug && seconds <= 0)) {
     std::fprintf(stderr,
                  "usage: widget_fade_host fade|blocking PORT SECONDS [term|unload]\n"
-                 "       widget_fade_host stalled PORT\n");
+                 "       widget_fade_host stalled PORT\n"
+                 "       widget_fade_host replug PORT FOLDER\n");
     return 2;
   }
   if (mode == "blocking") return RunBlocking(port, seconds);
@@ -225,6 +303,8 @@ int main(int argc, char** argv) {
     status = RunFade(port, seconds, !(argc > 4 && std::string(argv[4]) == "unload"));
   } else if (mode == "stalled") {
     status = RunStalled(port);
+  } else if (replug) {
+    status = RunReplug(port, argv[3]);
   }
   CoUninitialize();
   return status;

@@ -16,7 +16,10 @@
 // "corrupted N" (frames cut, interleaved or going back, and bytes that
 // were part of no message) and "final arrived" once the widget holds the
 // final level on every channel (waiting up to 10 s after the input
-// closed), "final missing" otherwise.
+// closed), "final missing" otherwise. --times ends each message's line with
+// " @MS", the milliseconds since the pty was made. A line "await
+// CHANNEL:LEVEL ..." on the input waits up to 10 s for the widget to hold
+// those levels (every other channel at 0) before it prints.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +28,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -36,7 +41,8 @@ namespace {
 using namespace std::chrono_literals;
 using lumivane::sim::WidgetSimulator;
 
-void PrintMessages(const WidgetSimulator& widget) {
+void PrintMessages(const WidgetSimulator& widget, bool times,
+                   std::chrono::steady_clock::time_point start) {
   for (const auto& m : widget.Messages()) {
     const std::vector<uint8_t> bytes = m.frame.bytes();
     std::string line;
@@ -55,9 +61,30 @@ void PrintMessages(const WidgetSimulator& widget) {
         line += part;
       }
     }
+    if (times) {
+      std::snprintf(
+          part, sizeof part, " @%lld",
+          static_cast<long long>(
+              std::chrono::duration_cast<std::chrono::milliseconds>(m.at - start).count()));
+      line += part;
+    }
     std::printf("%s\n", line.c_str());
   }
   std::printf("stray %llu\n", static_cast<unsigned long long>(widget.DroppedBytes()));
+}
+
+// Levels "CHANNEL:LEVEL ..." over a universe of zeros.
+std::array<uint8_t, 512> LevelsOf(const std::string& text) {
+  std::array<uint8_t, 512> levels{};
+  std::istringstream in(text);
+  int channel = 0, level = 0;
+  char colon = 0;
+  while (in >> channel >> colon >> level) {
+    if (colon == ':' && channel >= 1 && channel <= 512) {
+      levels[static_cast<size_t>(channel - 1)] = static_cast<uint8_t>(level);
+    }
+  }
+  return levels;
 }
 
 // Every frame of a fade is one step's level from channel 1 up to some
@@ -101,12 +128,14 @@ void JudgeFade(const WidgetSimulator& widget, int finalLevel) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool fade = false, reading = true;
+  bool fade = false, reading = true, times = false;
   uint32_t rate = 0;
   const char* until = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--fade") == 0) {
       fade = true;
+    } else if (std::strcmp(argv[i], "--times") == 0) {
+      times = true;
     } else if (std::strcmp(argv[i], "--not-reading") == 0) {
       reading = false;
     } else if (std::strcmp(argv[i], "--until") == 0 && i + 1 < argc) {
@@ -115,12 +144,14 @@ int main(int argc, char** argv) {
       rate = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else {
       std::fprintf(stderr,
-                   "usage: %s [--until FILE] [--link-rate BYTES_PER_S] [--not-reading] [--fade]\n",
+                   "usage: %s [--until FILE] [--link-rate BYTES_PER_S] [--not-reading] [--fade] "
+                   "[--times]\n",
                    argv[0]);
       return 2;
     }
   }
   WidgetSimulator widget;
+  const auto start = std::chrono::steady_clock::now();
   widget.SetRecordLimit(1'000'000);
   widget.SetLinkRate(rate);
   widget.SetReading(reading);
@@ -137,8 +168,16 @@ int main(int argc, char** argv) {
   }
   std::istream& input = until != nullptr ? static_cast<std::istream&>(file) : std::cin;
   int finalLevel = 0;
+  std::optional<std::array<uint8_t, 512>> awaited;
   for (std::string line; std::getline(input, line);) {
     if (line.rfind("final ", 0) == 0) finalLevel = std::atoi(line.c_str() + 6);
+    if (line.rfind("await ", 0) == 0) awaited = LevelsOf(line.substr(6));
+  }
+  if (awaited) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (widget.Levels() != *awaited && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(2ms);
+    }
   }
   if (fade) {
     JudgeFade(widget, finalLevel);
@@ -146,6 +185,6 @@ int main(int argc, char** argv) {
   }
   // What the port wrote before it closed is in the pty: let it be read.
   std::this_thread::sleep_for(300ms);
-  PrintMessages(widget);
+  PrintMessages(widget, times, start);
   return 0;
 }
