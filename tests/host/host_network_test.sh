@@ -27,8 +27,9 @@ cleanup() {
 }
 trap cleanup EXIT
 [ -n "${LV_KEEP:-}" ] && trap "ip netns del $ns 2>/dev/null; ip netns del $node_ns 2>/dev/null" EXIT
-if ! ip netns add "$ns" 2>/dev/null; then
-  echo "SKIP: cannot make network namespaces here (needs root and ip netns)"
+# In a chroot whose root is no mount point, namespaces are made but cannot be entered.
+if ! ip netns add "$ns" 2>/dev/null || ! ip netns exec "$ns" true 2>/dev/null; then
+  echo "SKIP: cannot make and enter network namespaces here (needs root, ip netns and / a mount point)"
   exit 77
 fi
 export XDG_CONFIG_HOME="$work/config" HOME="$work/home"
